@@ -1,0 +1,4 @@
+// Not built yet: the names are declined.
+#include "module/handlers.h"
+
+int32_t NowDateTime(HostInfo*, ModuleCall*) { return RESULT_NOT_SERVED; }

@@ -1,0 +1,171 @@
+// Every operation of the system under the module, in one place. The module
+// never calls the operating system any other way, so this header is the whole
+// of its dependence on it.
+//
+// The build links exactly one backend:
+//   platform/windows  the real Win32 calls (the DLLs)
+//   platform/posix    stand-ins on POSIX (the Linux module)
+//   platform/testing  a recording fake that tests script (unit tests)
+//
+// Names, arguments and results follow the Win32 functions they stand for, so
+// handler code reads as the Windows program it is. Text is UTF-16 everywhere.
+#pragma once
+
+#include <stdint.h>
+
+namespace os {
+
+typedef void* HANDLE;
+typedef void* HWND;
+typedef void* HKEY;
+typedef void* HGLOBAL;
+typedef int32_t BOOL;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+
+inline HANDLE InvalidHandle() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
+
+constexpr DWORD STD_INPUT_HANDLE = static_cast<DWORD>(-10);
+constexpr DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
+constexpr DWORD STD_ERROR_HANDLE = static_cast<DWORD>(-12);
+
+constexpr DWORD GENERIC_READ = 0x80000000u;
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+
+constexpr uint32_t CP_ACP = 0;
+constexpr uint32_t CP_UTF8 = 65001;
+constexpr DWORD MB_PRECOMPOSED = 1;
+constexpr uint32_t MB_OK = 0;
+
+constexpr uint32_t CF_UNICODETEXT = 13;
+
+constexpr DWORD KEY_READ = 0x20019;
+constexpr LONG ERROR_SUCCESS = 0;
+constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_MORE_DATA = 234;
+constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+inline HKEY HkeyLocalMachine() { return reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)); }
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+struct SYSTEMTIME {
+    uint16_t wYear;
+    uint16_t wMonth;
+    uint16_t wDayOfWeek;
+    uint16_t wDay;
+    uint16_t wHour;
+    uint16_t wMinute;
+    uint16_t wSecond;
+    uint16_t wMilliseconds;
+};
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    char16_t cFileName[260];
+    char16_t cAlternateFileName[14];
+};
+
+struct OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    char16_t szCSDVersion[128];
+};
+
+static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME");
+static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "BY_HANDLE_FILE_INFORMATION");
+static_assert(sizeof(WIN32_FIND_DATAW) == 592, "WIN32_FIND_DATAW");
+static_assert(sizeof(OSVERSIONINFOW) == 276, "OSVERSIONINFOW");
+
+// The process heap.
+HANDLE GetProcessHeap();
+void* HeapAlloc(HANDLE heap, DWORD flags, uintptr_t bytes);
+void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, uintptr_t bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
+
+// Messages and formatting. wsprintfW writes at most 1023 units and a NUL and
+// returns the units written, the NUL not counted.
+int32_t MessageBoxW(HWND owner, const char16_t* text, const char16_t* caption, uint32_t type);
+int32_t wsprintfW(char16_t* buffer, const char16_t* format, ...);
+
+// Standard handles and pipes.
+HANDLE GetStdHandle(DWORD id);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+               void* overlapped);
+BOOL PeekNamedPipe(HANDLE pipe, void* buffer, DWORD bufferSize, DWORD* bytesRead,
+                   DWORD* totalBytesAvail, DWORD* bytesLeftThisMessage);
+void Sleep(DWORD milliseconds);
+
+// Code page conversion.
+int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, int32_t byteCount,
+                            char16_t* wide, int32_t wideCount);
+int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,
+                            char* bytes, int32_t byteCount, const char* defaultChar,
+                            BOOL* usedDefaultChar);
+
+// Files and times.
+HANDLE CreateFileW(const char16_t* name, DWORD access, DWORD shareMode, void* security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+BOOL CloseHandle(HANDLE handle);
+HANDLE FindFirstFileW(const char16_t* name, WIN32_FIND_DATAW* data);
+BOOL FindClose(HANDLE search);
+BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
+BOOL FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* split);
+void GetLocalTime(SYSTEMTIME* now);
+
+// Drives.
+DWORD GetLogicalDrives();
+DWORD GetFileAttributesW(const char16_t* path);
+BOOL GetVolumeInformationW(const char16_t* root, char16_t* label, DWORD labelSize, DWORD* serial,
+                           DWORD* maxComponentLength, DWORD* fileSystemFlags,
+                           char16_t* fileSystemName, DWORD fileSystemNameSize);
+
+// The clipboard and its memory.
+BOOL OpenClipboard(HWND owner);
+HANDLE GetClipboardData(uint32_t format);
+BOOL CloseClipboard();
+void* GlobalLock(HGLOBAL memory);
+BOOL GlobalUnlock(HGLOBAL memory);
+
+// The operating system's version.
+BOOL GetVersionExW(OSVERSIONINFOW* info);
+
+// The registry, read only.
+LONG RegOpenKeyExW(HKEY root, const char16_t* subKey, DWORD options, DWORD access, HKEY* key);
+LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* nameCount, DWORD* reserved,
+                   DWORD* type, uint8_t* data, DWORD* dataSize);
+LONG RegCloseKey(HKEY key);
+
+} // namespace os

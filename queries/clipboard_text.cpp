@@ -1,0 +1,4 @@
+// Not built yet.
+#include "module/handlers.h"
+
+void ReadClipboardText(HostInfo*, ModuleCall*) {}

@@ -1,0 +1,13 @@
+#!/bin/bash
+# Installs what is missing, builds every preset and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh all
+status=0
+for preset in linux linux-asan win64 win32; do
+    echo "=== $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset" -j2 || status=1
+done
+exit $status

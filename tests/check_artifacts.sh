@@ -1,0 +1,40 @@
+#!/bin/bash
+# Fails on any departure from what a shipped module must be:
+#   a DLL exports ModuleEntry alone, imports only KERNEL32, USER32 and
+#   ADVAPI32, and has an entry point; the .so defines ModuleEntry alone.
+set -u
+module=$1
+objdump=$2
+fail=0
+say() { echo "artifacts: $*"; }
+
+case "$module" in
+*.dll)
+    dump=$("$objdump" -p "$module") || { say "cannot read $module"; exit 1; }
+    exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^[ \t]*\[/{print $NF;next} on&&!/^[ \t]*\[/{on=0}' <<<"$dump")
+    if [ "$exports" != "ModuleEntry" ]; then
+        say "exports of $module are [$exports], not ModuleEntry alone"; fail=1
+    fi
+    imports=$(grep -i 'DLL Name:' <<<"$dump" | awk '{print toupper($3)}' | sort -u | tr '\n' ' ')
+    for dll in $imports; do
+        case "$dll" in
+        KERNEL32.DLL | USER32.DLL | ADVAPI32.DLL) ;;
+        *) say "$module imports $dll"; fail=1 ;;
+        esac
+    done
+    entry=$(awk '/AddressOfEntryPoint/{print $2}' <<<"$dump")
+    if [ -z "$entry" ] || [ $((16#$entry)) -eq 0 ]; then
+        say "$module has no entry point (AddressOfEntryPoint $entry)"; fail=1
+    fi
+    say "$module: exports [$exports] imports [$imports] entry $entry"
+    ;;
+*.so)
+    defined=$(nm -D --defined-only "$module" | awk '{print $NF}' | sort -u | tr '\n' ' ')
+    if [ "$defined" != "ModuleEntry " ]; then
+        say "$module defines [$defined], not ModuleEntry alone"; fail=1
+    fi
+    say "$module: defines [$defined]"
+    ;;
+*) say "unknown module kind: $module"; exit 1 ;;
+esac
+exit $fail

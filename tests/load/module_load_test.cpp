@@ -1,0 +1,100 @@
+// The built module, loaded through its export, called with records laid out
+// byte by byte as a host of this width lays them out.
+#include "tests/support/module_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::u16string> g_requests;
+
+intptr_t RecordingHost(HostInfo*, int32_t code, void* argument) {
+    g_requests.push_back(code == HOSTREQ_VERSION || !argument
+                             ? std::u16string()
+                             : std::u16string(static_cast<const char16_t*>(argument)));
+    return 0;
+}
+
+class ModuleLoadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        module = LoadModule(BuiltModulePath());
+        ASSERT_NE(nullptr, module.entry) << BuiltModulePath() << ": " << module.error;
+        host.callback = RecordingHost;
+        g_requests.clear();
+    }
+    void TearDown() override { UnloadModule(module); }
+    LoadedModule module;
+    HostInfo host{};
+};
+
+TEST_F(ModuleLoadTest, AnswersTheIdentification) {
+    char16_t title[64] = {};
+    ModuleInfoRequest request{0, 0, title};
+    EXPECT_EQ(1, module.entry(&host, MODCALL_INFO, reinterpret_cast<intptr_t>(&request)));
+    EXPECT_EQ(192u, request.servedKinds);
+    EXPECT_EQ(std::u16string(u"Ombry Text Module R7  (c) Murlin 2026"), std::u16string(title));
+}
+
+// The ModuleCall written at the offsets of this width, not through the
+// struct, so a module that read the other width's order would fail here.
+struct RawCall {
+    unsigned char bytes[32];
+    template <typename T> void Put(size_t offset, T value) { std::memcpy(bytes + offset, &value, sizeof value); }
+};
+
+RawCall LayOut(const char16_t* name, char16_t* result, const char16_t* params, uint32_t count) {
+    RawCall raw;
+    std::memset(raw.bytes, 0xCD, sizeof raw.bytes);
+    uint32_t key = NameKey(name);
+    if (sizeof(void*) == 4) {
+        raw.Put(0, name);
+        raw.Put(4, params);
+        raw.Put(8, count);
+        raw.Put(12, key);
+        raw.Put(16, result);
+    } else {
+        raw.Put(0, name);
+        raw.Put(8, result);
+        raw.Put(16, params);
+        raw.Put(24, count);
+        raw.Put(28, key);
+    }
+    return raw;
+}
+
+TEST_F(ModuleLoadTest, ReadsTheCallRecordInThisWidthsOrder) {
+    const char16_t params[] = u"abcdef\0" u"3\0";
+    char16_t result[1024];
+    result[0] = u'!';
+    RawCall raw = LayOut(u"LEFTSTR", result, params, 2);
+    EXPECT_EQ(1, module.entry(&host, MODCALL_FUNCTION, reinterpret_cast<intptr_t>(raw.bytes)));
+    EXPECT_EQ(std::u16string(u"abc"), std::u16string(result));
+}
+
+TEST_F(ModuleLoadTest, DeclinesUnknownNamesAndKinds) {
+    const char16_t params[] = u"x\0";
+    char16_t result[1024] = {u'!', 0};
+    RawCall raw = LayOut(u"NOSUCHNAME", result, params, 1);
+    EXPECT_EQ(0, module.entry(&host, MODCALL_FUNCTION, reinterpret_cast<intptr_t>(raw.bytes)));
+    EXPECT_EQ(0, module.entry(&host, 3, 0));
+    EXPECT_EQ(u'!', result[0]);
+    EXPECT_TRUE(g_requests.empty());
+}
+
+TEST_F(ModuleLoadTest, WrongUseAsksTheHostToShowTheUsage) {
+    const char16_t params[] = u"abcdef\0";
+    char16_t result[1024] = {};
+    RawCall raw = LayOut(u"LEFTSTR", result, params, 1);
+    // The host declines the message, so the module falls back to a message
+    // box (on Windows it returns at once without a display).
+    EXPECT_EQ(-1, module.entry(&host, MODCALL_FUNCTION, reinterpret_cast<intptr_t>(raw.bytes)));
+    ASSERT_EQ(1u, g_requests.size());
+    EXPECT_EQ(std::u16string(u"%*LeftStr(\"text\",length)"), g_requests[0]);
+}
+
+} // namespace
