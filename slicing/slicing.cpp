@@ -16,7 +16,9 @@ constexpr uint32_t MIDSTR_WHOLE_REST = 0x7FFF0000u;
 // PADDING writes at most this many units before its NUL.
 constexpr int32_t PADDING_LIMIT = 1023;
 
-uint32_t Smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
+uint32_t Smaller(uint32_t a, uint32_t b) {
+    return a < b ? a : b;
+}
 
 } // namespace
 
@@ -79,11 +81,9 @@ int32_t PadLeft(HostInfo* host, ModuleCall* call) {
     if (call->paramCount >= 3) {
         pad = cursor[1];
         // A NUL pad unit would end the value before the text: pad with blanks.
-        if (pad == 0)
-            pad = u' ';
+        if (pad == 0) pad = u' ';
     }
-    if (width > PADDING_LIMIT)
-        width = PADDING_LIMIT;
+    if (width > PADDING_LIMIT) width = PADDING_LIMIT;
     size_t textLength = TextLength(text);
     int32_t length = textLength > static_cast<size_t>(PADDING_LIMIT)
                          ? PADDING_LIMIT
