@@ -1,4 +1,36 @@
-// Not built yet.
-#include "module/handlers.h"
+// CLIPPEDTEXT: the clipboard's text, unchanged. It is delivered straight
+// from the clipboard's locked memory, so the clipboard stays open until the
+// host has taken a long value.
+#include "queries/clipboard_text.h"
 
-void ReadClipboardText(HostInfo*, ModuleCall*) {}
+#include "module/handlers.h"
+#include "module/params.h"
+
+namespace {
+
+constexpr int OPEN_ATTEMPTS = 6;
+constexpr os::DWORD OPEN_PAUSE_MS = 20;
+
+} // namespace
+
+bool OpenClipboardRetry(os::HWND window) {
+    for (int attempts = OPEN_ATTEMPTS;;) {
+        if (os::OpenClipboard(window)) return true;
+        if (--attempts == 0) return false;
+        os::Sleep(OPEN_PAUSE_MS);
+    }
+}
+
+void ReadClipboardText(HostInfo* host, ModuleCall* call) {
+    call->resultBuffer[0] = 0;
+    if (!OpenClipboardRetry(host->mainWindow)) return;
+    os::HANDLE data = os::GetClipboardData(os::CF_UNICODETEXT);
+    if (data != nullptr) {
+        const auto* text = static_cast<const char16_t*>(os::GlobalLock(data));
+        if (text != nullptr) {
+            DeliverResult(host, call, text);
+            os::GlobalUnlock(data);
+        }
+    }
+    os::CloseClipboard();
+}

@@ -1,6 +1,36 @@
-// POSIX backend, the operating system's version. Not built yet.
+// POSIX backend, the operating system's version: the kernel release from
+// uname, "6.1.0-18-amd64" read as major 6, minor 1, build 0.
 #include "platform/platform.h"
 
+#include <string.h>
+#include <sys/utsname.h>
+
+namespace {
+
+// Reads a decimal number at p and steps past one following dot.
+os::DWORD NextNumber(const char*& p) {
+    os::DWORD value = 0;
+    while (*p >= '0' && *p <= '9')
+        value = value * 10 + static_cast<os::DWORD>(*p++ - '0');
+    if (*p == '.') ++p;
+    return value;
+}
+
+} // namespace
+
 namespace os {
-BOOL GetVersionExW(OSVERSIONINFOW*) { return 0; }
+
+BOOL GetVersionExW(OSVERSIONINFOW* info) {
+    if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW)) return 0;
+    struct utsname names;
+    if (uname(&names) != 0) return 0;
+    const char* p = names.release;
+    info->dwMajorVersion = NextNumber(p);
+    info->dwMinorVersion = NextNumber(p);
+    info->dwBuildNumber = NextNumber(p);
+    info->dwPlatformId = 2; // VER_PLATFORM_WIN32_NT
+    memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+    return 1;
+}
+
 } // namespace os
