@@ -1,0 +1,274 @@
+#include "platform/testing/fake_platform.h"
+#include "queries/clipboard_text.h"
+#include "tests/unit/test_call.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr os::DWORD DRIVE_C = 1u << 2, DRIVE_D = 1u << 3, DRIVE_E = 1u << 4;
+
+class QueriesTest : public ::testing::Test {
+  protected:
+    void SetUp() override { fake::Reset(); }
+    TestHost host;
+    int32_t Run(TestCall& call) { return RunCall(host, call); }
+};
+
+// --- FINDDRIVE ---
+
+struct FindCase {
+    const char* what;
+    std::vector<std::u16string> keys;
+    int32_t code;
+    std::u16string result;
+};
+
+TEST_F(QueriesTest, FindDriveKeysInOrder) {
+    const FindCase cases[] = {
+        {"serial after missing letter and label", {u"Q:", u"DATA", u"1A2B-3C4D"}, 1, u"E:"},
+        {"letter as written", {u"c:"}, 1, u"c:"},
+        {"existing path", {u"C:\\Windows"}, 1, u"C:"},
+        {"missing path matches a label only", {u"C:\\Nothing"}, -1, u""},
+        {"path-like label", {u"D:\\Odd"}, 1, u"E:"},
+        {"label case differs", {u"system"}, -1, u""},
+        {"lower-case serial", {u"1a2b-3c4d"}, -1, u""},
+        {"empty key, first empty label", {u""}, 1, u"D:"},
+        {"bare bang", {u"!"}, 1, u""},
+        {"label before fallback", {u"SYSTEM", u"!X:"}, 1, u"C:"},
+        {"fallback first", {u"!X:", u"SYSTEM"}, 1, u"X:"},
+        {"fallback used", {u"NOPE", u"!X:"}, 1, u"X:"},
+        {"one letter is a label", {u"C"}, -1, u""},
+        {"absent drive's volume is not scanned", {u"GHOST"}, -1, u""},
+        {"nothing matches", {u"Q:", u"R:"}, -1, u""},
+    };
+    for (const FindCase& c : cases) {
+        fake::Reset();
+        auto& s = fake::State();
+        s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
+        s.fileAttributes[u"c:"] = os::FILE_ATTRIBUTE_DIRECTORY;
+        s.fileAttributes[u"C:\\Windows"] = os::FILE_ATTRIBUTE_DIRECTORY;
+        s.volumes[u'C'] = {u"SYSTEM", 0x11112222, true};
+        s.volumes[u'D'] = {u"", 0x33334444, true};
+        s.volumes[u'E'] = {u"D:\\Odd", 439041101, true};
+        s.volumes[u'F'] = {u"GHOST", 1, true}; // not in the mask
+        TestCall call(u"FINDDRIVE", c.keys);
+        EXPECT_EQ(c.code, Run(call)) << c.what;
+        EXPECT_EQ(c.result, call.Result()) << c.what;
+        EXPECT_TRUE(host.requests.empty()) << c.what;
+    }
+}
+
+TEST_F(QueriesTest, FindDriveReadsTheMaskOnceAndSkipsUnreadableVolumes) {
+    auto& s = fake::State();
+    s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
+    s.volumes[u'C'] = {u"X", 1, false};
+    s.volumes[u'E'] = {u"X", 2, true};
+    TestCall call(u"FINDDRIVE", {u"A", u"B", u"X"});
+    EXPECT_EQ(1, Run(call));
+    EXPECT_EQ(u"E:", call.Result());
+    EXPECT_EQ(1u, fake::Count("GetLogicalDrives"));
+    // Three keys, three drives each scanned: D has no volume at all.
+    std::vector<std::u16string> roots;
+    for (const auto& c : s.calls)
+        if (c.op == "GetVolumeInformationW") {
+            roots.push_back(c.text);
+            EXPECT_EQ(260, c.args[0]);
+            EXPECT_EQ(0, c.args[1]); // no component length, flags or name wanted
+            EXPECT_EQ(0, c.args[2]);
+            EXPECT_EQ(0, c.args[3]);
+            EXPECT_EQ(0, c.args[4]);
+        }
+    std::vector<std::u16string> expected;
+    for (int i = 0; i < 3; ++i)
+        expected.insert(expected.end(), {u"C:\\", u"D:\\", u"E:\\"});
+    EXPECT_EQ(expected, roots);
+}
+
+TEST_F(QueriesTest, FindDriveWithoutKeysShowsUsage) {
+    TestCall call(u"FINDDRIVE");
+    EXPECT_EQ(-1, Run(call));
+    EXPECT_TRUE(call.ResultUntouched());
+    ASSERT_EQ(1u, host.requests.size());
+    EXPECT_EQ(HOSTREQ_MESSAGE, host.requests[0].code);
+    EXPECT_EQ(u"%*FindDrive(DriveLetter/label/SN1[,DriveLetter/label/SN2...])",
+              host.requests[0].text);
+}
+
+TEST_F(QueriesTest, FindDriveLongFixedAnswerStaysInsideTheBuffer) {
+    for (intptr_t answer : {0, 1}) {
+        host.requests.clear();
+        host.answer = [answer](int32_t, void*) { return answer; };
+        std::u16string fixed(2000, u'z');
+        TestCall call(u"FINDDRIVE", {u"!" + fixed});
+        EXPECT_EQ(1, Run(call));
+        EXPECT_TRUE(call.GuardIntact());
+        ASSERT_EQ(1u, host.requests.size());
+        EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
+        EXPECT_EQ(fixed, host.requests[0].text);
+        EXPECT_EQ(answer == 1 ? u"" : fixed.substr(0, 1008), call.Result());
+    }
+}
+
+// --- CLIPPEDTEXT ---
+
+TEST_F(QueriesTest, ClipboardRetriesThenDelivers) {
+    struct Case {
+        int failures;
+        size_t opens, pauses;
+        std::u16string result;
+    };
+    const Case cases[] = {{0, 1, 0, u"a\tb\r\nc"}, {2, 3, 2, u"a\tb\r\nc"}, {-1, 6, 5, u""}};
+    for (const Case& c : cases) {
+        fake::Reset();
+        auto& s = fake::State();
+        s.clipboardOpenFailures = c.failures;
+        s.clipboardHasText = true;
+        s.clipboardText = u"a\tb\r\nc";
+        host.info.mainWindow = reinterpret_cast<void*>(0x5150);
+        TestCall call(u"CLIPPEDTEXT", {u"ignored"});
+        EXPECT_EQ(1, Run(call));
+        EXPECT_EQ(c.result, call.Result());
+        EXPECT_EQ(c.opens, fake::Count("OpenClipboard"));
+        EXPECT_EQ(c.pauses, fake::Count("Sleep"));
+        for (const auto& op : s.calls) {
+            EXPECT_TRUE(op.op != "Sleep" || op.args[0] == 20);
+            EXPECT_TRUE(op.op != "OpenClipboard" || op.args[0] == 0x5150) << "the main window";
+        }
+        EXPECT_EQ(c.failures < 0 ? 0u : 1u, fake::Count("CloseClipboard"));
+        EXPECT_EQ(0, s.clipboardOpenDepth);
+        EXPECT_EQ(0, s.clipboardLockDepth);
+    }
+}
+
+TEST_F(QueriesTest, OpenClipboardRetryGivesUpAfterSixAttempts) {
+    fake::State().clipboardOpenFailures = 5;
+    EXPECT_TRUE(OpenClipboardRetry(nullptr));
+    EXPECT_EQ(6u, fake::Count("OpenClipboard"));
+    fake::Reset();
+    fake::State().clipboardOpenFailures = 6;
+    EXPECT_FALSE(OpenClipboardRetry(nullptr));
+    EXPECT_EQ(6u, fake::Count("OpenClipboard"));
+}
+
+TEST_F(QueriesTest, ClipboardLongTextIsOfferedWhileLockedAndOpen) {
+    auto& s = fake::State();
+    s.clipboardHasText = true;
+    int depthDuringRequest = -1;
+    host.answer = [&](int32_t, void*) {
+        depthDuringRequest = s.clipboardOpenDepth + s.clipboardLockDepth;
+        return intptr_t{0};
+    };
+    s.clipboardText = std::u16string(1008, u'q');
+    TestCall exact(u"CLIPPEDTEXT");
+    EXPECT_EQ(1, Run(exact));
+    EXPECT_EQ(s.clipboardText, exact.Result());
+    EXPECT_TRUE(host.requests.empty());
+
+    s.clipboardText = std::u16string(1009, u'q');
+    s.calls.clear();
+    TestCall longer(u"CLIPPEDTEXT");
+    EXPECT_EQ(1, Run(longer));
+    ASSERT_EQ(1u, host.requests.size());
+    EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
+    EXPECT_EQ(s.clipboardText, host.requests[0].text);
+    EXPECT_EQ(2, depthDuringRequest) << "open and locked during the request";
+    EXPECT_EQ(std::u16string(1008, u'q'), longer.Result());
+    EXPECT_TRUE(longer.GuardIntact());
+    EXPECT_EQ(std::vector<std::string>({"OpenClipboard", "GetClipboardData", "GlobalLock",
+                                        "GlobalUnlock", "CloseClipboard"}),
+              fake::Ops({"OpenClipboard", "GetClipboardData", "GlobalLock", "GlobalUnlock",
+                         "CloseClipboard"}));
+}
+
+TEST_F(QueriesTest, ClipboardWithoutTextGivesTheEmptyText) {
+    for (bool lockFails : {false, true}) {
+        fake::Reset();
+        auto& s = fake::State();
+        s.clipboardHasText = lockFails;
+        s.clipboardLockFails = lockFails;
+        TestCall call(u"CLIPPEDTEXT");
+        EXPECT_EQ(1, Run(call));
+        EXPECT_EQ(u"", call.Result());
+        EXPECT_EQ(1u, fake::Count("CloseClipboard"));
+        EXPECT_EQ(0u, fake::Count("GlobalUnlock"));
+        EXPECT_EQ(0, s.clipboardOpenDepth);
+    }
+}
+
+// --- VERSION ---
+
+struct VersionCase {
+    std::vector<std::u16string> params;
+    intptr_t hostVersion;
+    std::u16string result;
+};
+
+TEST_F(QueriesTest, VersionOfTheHost) {
+    const VersionCase cases[] = {
+        {{}, 11803, u"1.18+3"},
+        {{}, 11800, u"1.18"},
+        {{u"x"}, 10502, u"1.05+2"},
+        {{u""}, 11803, u"1.18+3"},
+        {{u"N"}, 11803, u"1.18+3"},
+        {{u"B"}, 7, u"0.00+7"},
+        {{u"n"}, 11803, u"11803"},
+        {{u"new", u"b"}, 11803, u"11803"},
+        {{u"n"}, -1, u"-1"},
+        {{}, 0xFFFFFFFF, u"429496.72+95"},
+        {{u"n"}, static_cast<intptr_t>(uint64_t{0x100000005}), u"5"}, // only the low 32 bits count
+    };
+    for (const VersionCase& c : cases) {
+        fake::Reset();
+        host.requests.clear();
+        intptr_t v = c.hostVersion;
+        host.answer = [v](int32_t, void*) { return v; };
+        TestCall call(u"VERSION", c.params);
+        EXPECT_EQ(1, Run(call));
+        EXPECT_EQ(c.result, call.Result());
+        ASSERT_EQ(1u, host.requests.size());
+        EXPECT_EQ(HOSTREQ_VERSION, host.requests[0].code);
+        EXPECT_EQ(0u, fake::Count("GetVersionExW"));
+    }
+}
+
+TEST_F(QueriesTest, VersionOfTheSystem) {
+    struct Case {
+        std::u16string mode;
+        os::DWORD major, minor, build;
+        std::u16string servicePack, result;
+    };
+    const Case cases[] = {
+        {u"b", 6, 1, 7601, u"", u"7601"},
+        {u"build", 6, 1, 7601, u"", u"7601"},
+        {u"o", 6, 1, 7601, u"", u"0601"},
+        {u"os", 10, 0, 19045, u"", u"1000"},
+        {u"w", 6, 1, 7601, u"Service Pack 1", u"6.01(7601 Service Pack 1)"},
+        {u"win", 6, 2, 9200, u"", u"6.02(9200 )"},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        host.requests.clear();
+        auto& v = fake::State().version;
+        v.dwMajorVersion = c.major;
+        v.dwMinorVersion = c.minor;
+        v.dwBuildNumber = c.build;
+        for (size_t i = 0; i <= c.servicePack.size(); ++i)
+            v.szCSDVersion[i] = c.servicePack.c_str()[i];
+        TestCall call(u"VERSION", {c.mode});
+        EXPECT_EQ(1, Run(call));
+        EXPECT_EQ(c.result, call.Result());
+        EXPECT_TRUE(host.requests.empty());
+        ASSERT_EQ(1u, fake::Count("GetVersionExW"));
+        EXPECT_EQ(276, fake::State().calls[0].args[0]);
+    }
+}
+
+TEST_F(QueriesTest, VersionWithAFailingSystemCallWritesZeros) {
+    fake::FailNth("GetVersionExW", 1);
+    TestCall call(u"VERSION", {u"w"});
+    EXPECT_EQ(1, Run(call));
+    EXPECT_EQ(u"0.00(0 )", call.Result());
+}
+
+} // namespace
