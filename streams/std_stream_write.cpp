@@ -1,4 +1,94 @@
-// Not built yet: the names are declined.
+// *StdOut and *StdErr: texts, byte order marks and line ends written to the
+// host's standard output or error, in the ANSI code page or UTF-8.
 #include "module/handlers.h"
+#include "module/params.h"
+#include "module/text.h"
+#include "platform/platform.h"
 
-int32_t WriteStdStream(HostInfo*, ModuleCall*, int32_t) { return RESULT_NOT_SERVED; }
+namespace {
+
+constexpr int32_t OUTPUT_BUFFER_SIZE = 4096;
+constexpr size_t PIECE_UNITS = 1024;
+
+const char16_t USAGE[] = u"*stdxxx [-utf8,[-bom]]\"text\"[,-crlf][,-lf]";
+
+constexpr char BOM[] = {'\xEF', '\xBB', '\xBF'};
+constexpr char CRLF[] = {'\r', '\n'};
+constexpr char LF[] = {'\n'};
+
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+// Writes every byte, fetching the handle anew for each write; a short write
+// is followed by one for the rest. A failed write, or one that takes
+// nothing, gives up silently.
+void WriteAll(int32_t standardHandle, const char* bytes, int32_t count) {
+    while (count > 0) {
+        os::HANDLE handle = os::GetStdHandle(static_cast<os::DWORD>(standardHandle));
+        os::DWORD written = 0;
+        if (!os::WriteFile(handle, bytes, static_cast<os::DWORD>(count), &written, nullptr)) return;
+        if (written == 0 || written > static_cast<os::DWORD>(count)) return;
+        bytes += written;
+        count -= static_cast<int32_t>(written);
+    }
+}
+
+void WriteFixed(int32_t standardHandle, char* output, const char* bytes, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        output[i] = bytes[i];
+    WriteAll(standardHandle, output, count);
+}
+
+int32_t Convert(uint32_t codePage, const char16_t* text, int32_t units, char* output) {
+    return os::WideCharToMultiByte(codePage, 0, text, units, output, OUTPUT_BUFFER_SIZE, nullptr,
+                                   nullptr);
+}
+
+void WriteText(int32_t standardHandle, uint32_t codePage, const char16_t* text, char* output) {
+    int32_t r = Convert(codePage, text, -1, output);
+    if (r > 0) {
+        if (r - 1 > 0) WriteAll(standardHandle, output, r - 1);
+        return;
+    }
+    // Too long for one conversion: pieces of at most 1024 units, none ending
+    // on the first half of a surrogate pair, so that no character is split.
+    size_t left = TextLength(text);
+    while (left > PIECE_UNITS) {
+        size_t piece = PIECE_UNITS;
+        if (IsHighSurrogate(text[piece - 1])) --piece;
+        int32_t bytes = Convert(codePage, text, static_cast<int32_t>(piece), output);
+        if (bytes <= 0) return;
+        WriteAll(standardHandle, output, bytes);
+        text += piece;
+        left -= piece;
+    }
+    if (left == 0) return;
+    int32_t bytes = Convert(codePage, text, static_cast<int32_t>(left), output);
+    if (bytes > 0) WriteAll(standardHandle, output, bytes);
+}
+
+} // namespace
+
+int32_t WriteStdStream(HostInfo* host, ModuleCall* call, int32_t standardHandle) {
+    if (call->paramCount < 1) {
+        ShowUsage(host, USAGE);
+        return RESULT_FAILED;
+    }
+    char output[OUTPUT_BUFFER_SIZE];
+    uint32_t codePage = os::CP_ACP;
+    const char16_t* param = call->paramList;
+    for (uint32_t i = 0; i < call->paramCount; ++i, param = NextParam(param)) {
+        if (TextEqual(param, u"-utf8"))
+            codePage = os::CP_UTF8;
+        else if (TextEqual(param, u"-bom"))
+            WriteFixed(standardHandle, output, BOM, 3);
+        else if (TextEqual(param, u"-crlf"))
+            WriteFixed(standardHandle, output, CRLF, 2);
+        else if (TextEqual(param, u"-lf"))
+            WriteFixed(standardHandle, output, LF, 1);
+        else
+            WriteText(standardHandle, codePage, param, output);
+    }
+    return RESULT_SERVED;
+}
