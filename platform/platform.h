@@ -133,6 +133,8 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, i
 int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,
                             char* bytes, int32_t byteCount, const char* defaultChar,
                             BOOL* usedDefaultChar);
+// True when the byte starts a two-byte character of the code page.
+BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar);
 
 // Files and times.
 HANDLE CreateFileW(const char16_t* name, DWORD access, DWORD shareMode, void* security,

@@ -174,9 +174,16 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, i
                             char16_t* wide, int32_t wideCount) {
     fake::Record("MultiByteToWideChar", {static_cast<intptr_t>(codePage), static_cast<intptr_t>(flags),
                                          byteCount, wideCount});
+    if (State().multiByteSeen)
+        State().multiByteSeen(codePage, bytes, byteCount);
     if (fake::Fails("MultiByteToWideChar"))
         return 0;
     return DecodeBytes(codePage, bytes, byteCount, wide, wideCount);
+}
+
+BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
+    fake::Record("IsDBCSLeadByteEx", {static_cast<intptr_t>(codePage), testChar});
+    return State().isDBCSLeadByte ? State().isDBCSLeadByte(codePage, testChar) : 0;
 }
 
 int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,

@@ -57,6 +57,10 @@ struct Platform {
     std::function<os::BOOL(os::HANDLE, void*, os::DWORD, os::DWORD*)> readFile;
     std::function<os::BOOL(os::HANDLE, os::DWORD*)> peekNamedPipe;
     std::function<os::BOOL(os::HANDLE, const void*, os::DWORD, os::DWORD*)> writeFile;
+    // Code pages: lead bytes (none by default: code page 0 is Windows-1252) and
+    // a conversion hook that sees the bytes before the default converts them.
+    std::function<os::BOOL(uint32_t, uint8_t)> isDBCSLeadByte;
+    std::function<void(uint32_t, const char*, int32_t)> multiByteSeen;
 
     // Files and times.
     std::function<os::HANDLE(const char16_t*)> createFile;

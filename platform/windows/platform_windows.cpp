@@ -89,6 +89,9 @@ int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide
     return ::WideCharToMultiByte(codePage, flags, W(wide), wideCount, bytes, byteCount,
                                  defaultChar, reinterpret_cast<::BOOL*>(usedDefaultChar));
 }
+BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
+    return ::IsDBCSLeadByteEx(codePage, testChar);
+}
 
 HANDLE CreateFileW(const char16_t* name, DWORD access, DWORD shareMode, void* security,
                    DWORD disposition, DWORD flags, HANDLE templateFile) {
