@@ -1,0 +1,301 @@
+#include "module/handlers.h"
+#include "platform/testing/fake_platform.h"
+#include "streams/wide_text_buffer.h"
+#include "tests/unit/test_call.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string.h>
+
+namespace {
+
+// A pipe as the fake sees it: what has arrived can be peeked and read; when
+// nothing is waiting, a read blocks until the next arrival, and fails once
+// the writer has closed and everything has been read.
+struct ScriptedPipe {
+    std::string waiting;
+    std::deque<std::string> later;
+    bool open = false; // the writer keeps the pipe open when all is read
+
+    void Install() {
+        fake::State().peekNamedPipe = [this](os::HANDLE, os::DWORD* available) {
+            *available = static_cast<os::DWORD>(waiting.size());
+            return os::BOOL(!waiting.empty() || !later.empty() || open);
+        };
+        fake::State().readFile = [this](os::HANDLE, void* buffer, os::DWORD size, os::DWORD* read) {
+            if (waiting.empty() && !later.empty()) {
+                waiting = later.front();
+                later.pop_front();
+            }
+            if (waiting.empty()) return os::BOOL(0);
+            size_t n = std::min<size_t>(size, waiting.size());
+            memcpy(buffer, waiting.data(), n);
+            waiting.erase(0, n);
+            *read = static_cast<os::DWORD>(n);
+            return os::BOOL(1);
+        };
+    }
+};
+
+std::u16string Utf16(const std::string& utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char b = utf8[i];
+        uint32_t cp = b;
+        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        if (extra > 0) cp = b & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k)
+            cp = (cp << 6) | (utf8[i + k] & 0x3F);
+        i += extra + 1;
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+class StdInTest : public ::testing::Test {
+  protected:
+    void SetUp() override { fake::Reset(); }
+    void TearDown() override { EXPECT_TRUE(fake::State().liveBlocks.empty()); }
+
+    // Runs %*StdIn and returns the value: the result buffer, or the text the
+    // host took.
+    std::u16string Run(std::vector<std::u16string> params = {}) {
+        pipe.Install();
+        call = std::make_unique<TestCall>(u"STDIN", params);
+        EXPECT_EQ(1, RunCall(host, *call));
+        EXPECT_TRUE(call->GuardIntact());
+        if (!host.requests.empty() && host.requests.back().code == HOSTREQ_LONGRESULT && accept)
+            return host.requests.back().text;
+        return call->Result();
+    }
+    std::vector<intptr_t> ReadSizes() {
+        std::vector<intptr_t> sizes;
+        for (const fake::Call& c : fake::State().calls)
+            if (c.op == "ReadFile") sizes.push_back(c.args[1]);
+        return sizes;
+    }
+    void ResetHost() {
+        host.requests.clear();
+        host.answer = nullptr;
+        accept = false;
+    }
+    void AcceptLongResults() {
+        accept = true;
+        host.answer = [](int32_t code, void*) { return code == HOSTREQ_LONGRESULT ? 1 : 0; };
+    }
+
+    ScriptedPipe pipe;
+    TestHost host;
+    std::unique_ptr<TestCall> call;
+    bool accept = false;
+};
+
+TEST_F(StdInTest, OptionWordsAreSubstringsOfTheSecondParameterOn) {
+    struct Case {
+        std::vector<std::u16string> params;
+        bool utf8;
+        bool waits;
+    };
+    const Case cases[] = {
+        {{}, false, true},
+        {{u"utf8"}, false, true},
+        {{u"nowait"}, false, true},
+        {{u"", u"utf8"}, true, true},
+        {{u"", u"-utf8"}, true, true},
+        {{u"", u"UTF8"}, false, true},
+        {{u"", u"nowait"}, false, false},
+        {{u"", u"xnowaitx"}, false, false},
+        {{u"", u"NoWait"}, false, true},
+        {{u"", u"utf8,nowait"}, true, false},
+        {{u"", u"x", u"nowait", u"y"}, false, false},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        pipe = ScriptedPipe{"hi", {}, false};
+        EXPECT_EQ(u"hi", Run(c.params));
+        std::vector<intptr_t> sizes = ReadSizes();
+        ASSERT_FALSE(sizes.empty());
+        EXPECT_EQ(c.waits ? 1023 : 2, sizes[0]) << c.params.size();
+        const fake::Call* convert = nullptr;
+        for (const fake::Call& k : fake::State().calls)
+            if (k.op == "MultiByteToWideChar") convert = &k;
+        ASSERT_NE(nullptr, convert);
+        EXPECT_EQ(c.utf8 ? 65001 : 0, convert->args[0]);
+        EXPECT_EQ(c.utf8 ? 0 : 1, convert->args[1]);
+    }
+}
+
+TEST_F(StdInTest, ClosedPipeOf3000BytesIsReadAs1023_1024_953) {
+    std::string input;
+    for (int i = 0; i < 3000; ++i)
+        input += static_cast<char>('a' + i % 26);
+    for (bool hostTakes : {true, false}) {
+        fake::Reset();
+        ResetHost();
+        if (hostTakes) AcceptLongResults();
+        pipe = ScriptedPipe{input, {}, false};
+        std::u16string value = Run();
+        EXPECT_EQ(U(hostTakes ? input : input.substr(0, 1008)), value);
+        EXPECT_EQ(hostTakes ? std::u16string() : value, call->Result());
+        EXPECT_EQ((std::vector<intptr_t>{1023, 1024, 953}), ReadSizes());
+        // Created for 2048 characters, then grown to what is needed and 64 bytes.
+        EXPECT_EQ((std::vector<size_t>{4096, (1023 + 2048) * 2 + 66, (2047 + 2048) * 2 + 66}),
+                  fake::State().allocationSizes);
+    }
+}
+
+TEST_F(StdInTest, OneReadOfInputIsTheValueWithoutAnOffer) {
+    std::string input(1023, 'q');
+    pipe = ScriptedPipe{input, {}, false};
+    EXPECT_EQ(U(input), Run());
+    EXPECT_TRUE(host.requests.empty());
+    EXPECT_EQ(0u, fake::Count("HeapAlloc"));
+}
+
+TEST_F(StdInTest, NoWaitTakesOnlyWhatIsWaiting) {
+    pipe = ScriptedPipe{"", {"later"}, true};
+    EXPECT_EQ(u"", Run({u"", u"nowait"}));
+    EXPECT_EQ(0u, fake::Count("ReadFile"));
+
+    fake::Reset();
+    pipe = ScriptedPipe{std::string(300, 'w'), {"later"}, true};
+    EXPECT_EQ(U(std::string(300, 'w')), Run({u"", u"nowait"}));
+    EXPECT_EQ((std::vector<intptr_t>{300}), ReadSizes());
+}
+
+TEST_F(StdInTest, SlowWriterIsReadWithBlockingReadsAndNoPauses) {
+    pipe = ScriptedPipe{"", {"abc", "def", std::string(1500, 'g')}, false};
+    AcceptLongResults();
+    EXPECT_EQ(U("abcdef" + std::string(1500, 'g')), Run({u"", u"utf8"}));
+    EXPECT_EQ(0u, fake::Count("Sleep"));
+    EXPECT_EQ((std::vector<intptr_t>{1023, 1024, 1024, 476}), ReadSizes());
+}
+
+TEST_F(StdInTest, CharactersCutByAReadArePutTogether) {
+    const std::string euro = "\xE2\x82\xAC", smile = "\xF0\x9F\x98\x80", e = "\xC3\xA9";
+    struct Case {
+        std::string input;
+    };
+    const Case cases[] = {
+        {std::string(1022, 'a') + e + "z"},
+        {std::string(1021, 'a') + euro + "z"},
+        {std::string(1022, 'a') + euro + "z"},
+        {std::string(1020, 'a') + smile + "z"},
+        {std::string(1022, 'a') + smile + "z"},
+        {std::string(1023, 'a') + std::string(1023, 'b') + smile + "z"},
+        {std::string(1023 + 1024 - 1, 'a') + e},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        AcceptLongResults();
+        pipe = ScriptedPipe{c.input, {}, false};
+        std::u16string value = Run({u"", u"utf8"});
+        EXPECT_EQ(Utf16(c.input), value) << c.input.size();
+        EXPECT_EQ(std::u16string::npos, value.find(u'\uFFFD'));
+    }
+}
+
+TEST_F(StdInTest, InputEndingInsideACharacterEndsInAReplacement) {
+    pipe = ScriptedPipe{"ab\xE2\x82", {}, false};
+    EXPECT_EQ(u"ab\uFFFD", Run({u"", u"utf8"}));
+    fake::Reset();
+    pipe = ScriptedPipe{"", {std::string(1023, 'a'), "b\xF0\x9F"}, false};
+    AcceptLongResults();
+    EXPECT_EQ(U(std::string(1023, 'a') + "b") + u"\uFFFD", Run({u"", u"utf8"}));
+}
+
+TEST_F(StdInTest, ZeroBytesAreLeftOutAndTheRestKept) {
+    std::string input = std::string("ab\0cd", 5) + std::string(1020, 'x') + std::string("\0", 1) +
+                        "\xC3" + std::string("\0", 1) + "\xA9" + "end";
+    std::string expected = "abcd" + std::string(1020, 'x') + "\xC3\xA9" + "end";
+    for (int split : {0, 3, 1023, 1025, 1027, 1028}) {
+        fake::Reset();
+        AcceptLongResults();
+        pipe = split == 0 ? ScriptedPipe{input, {}, false}
+                          : ScriptedPipe{"", {input.substr(0, split), input.substr(split)}, false};
+        EXPECT_EQ(Utf16(expected), Run({u"", u"utf8"})) << split;
+    }
+}
+
+TEST_F(StdInTest, ALeadByteOfTheAnsiCodePageIsHeldForTheNextBlock) {
+    fake::State().isDBCSLeadByte = [](uint32_t, uint8_t b) { return os::BOOL(b == 0x81); };
+    std::vector<std::string> blocks;
+    fake::State().multiByteSeen = [&](uint32_t, const char* bytes, int32_t) {
+        blocks.push_back(bytes);
+    };
+    // The trail byte 0x81 after a lead byte is no lead byte itself.
+    std::string input = std::string(1018, 'a') + "\x81\x81\x81\x40\x81" + "\x40z";
+    pipe = ScriptedPipe{input, {}, false};
+    Run();
+    ASSERT_EQ(2u, blocks.size());
+    EXPECT_EQ(std::string(1018, 'a') + "\x81\x81\x81\x40", blocks[0]);
+    EXPECT_EQ("\x81\x40z", blocks[1]);
+}
+
+TEST_F(StdInTest, FailuresDeliverWhatWasCollected) {
+    std::string input = std::string(1023, 'a') + std::string(1024, 'b') + std::string(500, 'c');
+    struct Case {
+        const char* op;
+        int nth;
+        std::u16string value; // what the host is offered or the buffer holds
+    };
+    const Case cases[] = {
+        {"ReadFile", 1, u""},
+        {"ReadFile", 2, U(input.substr(0, 1023))},
+        {"ReadFile", 3, U(input.substr(0, 2047))},
+        {"PeekNamedPipe", 1, U(input.substr(0, 1023))},
+        {"HeapAlloc", 1, U(input.substr(0, 1023))},
+        {"HeapReAlloc", 1, U(input.substr(0, 1023))},
+        {"HeapReAlloc", 2, U(input.substr(0, 2047))},
+        {"MultiByteToWideChar", 1, U(input.substr(1023))},
+        {"MultiByteToWideChar", 2, U(input.substr(0, 1023))},
+        {"MultiByteToWideChar", 3, U(input.substr(0, 2047))},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        ResetHost();
+        AcceptLongResults();
+        fake::FailNth(c.op, c.nth);
+        pipe = ScriptedPipe{input, {}, false};
+        EXPECT_EQ(c.value, Run()) << c.op << " " << c.nth;
+        EXPECT_TRUE(fake::State().liveBlocks.empty()) << c.op;
+    }
+}
+
+TEST(WideTextBuffer, GrowsToWhatIsNeededAnd64BytesWhenRoomRunsShort) {
+    fake::Reset();
+    WideTextBuffer buffer;
+    ASSERT_TRUE(CreateWideTextBuffer(&buffer, 2048));
+    EXPECT_EQ(4096u, buffer.capacity);
+    buffer.start[0] = 0;
+    ASSERT_TRUE(EnsureRoom(&buffer, 2048)); // 4098 needed
+    EXPECT_EQ(4162u, buffer.capacity);
+    buffer.cursor += 31; // 4160 needed: below the capacity
+    ASSERT_TRUE(EnsureRoom(&buffer, 2048));
+    EXPECT_EQ(4162u, buffer.capacity);
+    buffer.cursor += 1; // 4162: not below
+    ASSERT_TRUE(EnsureRoom(&buffer, 2048));
+    EXPECT_EQ(4226u, buffer.capacity);
+    EXPECT_EQ(32u, UsedCharacters(&buffer));
+
+    fake::FailNth("HeapReAlloc", static_cast<int>(fake::Count("HeapReAlloc")) + 1);
+    buffer.cursor += 64;
+    WideTextBuffer before = buffer;
+    EXPECT_FALSE(EnsureRoom(&buffer, 2048));
+    EXPECT_EQ(before.start, buffer.start);
+    EXPECT_EQ(before.cursor, buffer.cursor);
+    EXPECT_EQ(before.capacity, buffer.capacity);
+    ReleaseWideTextBuffer(&buffer);
+    EXPECT_TRUE(fake::State().liveBlocks.empty());
+
+    fake::FailNth("HeapAlloc", static_cast<int>(fake::Count("HeapAlloc")) + 1);
+    EXPECT_FALSE(CreateWideTextBuffer(&buffer, 2048));
+}
+
+} // namespace
