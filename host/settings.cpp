@@ -1,0 +1,306 @@
+// The host settings file: UTF-8, one NAME=VALUE a line, rewritten whole
+// through a temporary file beside it and a rename, so that the file on disk
+// is always either the old one or the new one.
+#include "host/host.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace murlin_host {
+
+namespace {
+
+constexpr char HEADER[] = "; murlin-host settings: NAME=VALUE, UTF-8; \\\\ \\n \\r \\= are escapes\n";
+
+// Backslash, line ends, and in names the equals sign are escaped.
+void Escape(const std::u16string& text, bool name, std::string* out) {
+    std::u16string escaped;
+    for (char16_t c : text) {
+        if (c == u'\\')
+            escaped += u"\\\\";
+        else if (c == u'\n')
+            escaped += u"\\n";
+        else if (c == u'\r')
+            escaped += u"\\r";
+        else if (c == u'=' && name)
+            escaped += u"\\=";
+        else
+            escaped += c;
+    }
+    *out += ToUtf8(escaped);
+}
+
+std::string PathText(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    std::wstring wide = path.native();
+    return ToUtf8(std::u16string(wide.begin(), wide.end()));
+#else
+    return path.native();
+#endif
+}
+
+#if defined(_WIN32)
+std::string SystemError(DWORD code) { return "error " + std::to_string(code); }
+#endif
+
+// The whole file; false when it exists but cannot be read.
+bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, bool* exists,
+                   std::string* error) {
+    bytes->clear();
+    *exists = false;
+#if defined(_WIN32)
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD code = ::GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return true;
+        *error = "cannot read " + PathText(path) + ": " + SystemError(code);
+        return false;
+    }
+    *exists = true;
+    char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
+        bytes->append(buffer, got);
+    if (!ok)
+        *error = "cannot read " + PathText(path) + ": " + SystemError(::GetLastError());
+    ::CloseHandle(file);
+    return ok;
+#else
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return true;
+        *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
+        return false;
+    }
+    *exists = true;
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            bytes->append(buffer, static_cast<size_t>(got));
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+    }
+    ::close(fd);
+    return true;
+#endif
+}
+
+// A test hook: a run with this variable set writes part of the temporary file
+// and dies before the rename, as a crash in the middle of a rewrite would.
+bool CrashInRewrite() {
+    const char* hook = std::getenv("MURLIN_HOST_CRASH_IN_REWRITE");
+    return hook != nullptr && *hook != 0;
+}
+
+// Writes the bytes to a temporary file beside the target, flushes it to the
+// disk, and renames it over the target.
+bool ReplaceFile(const std::filesystem::path& target, const std::string& bytes, std::string* error) {
+    std::error_code ec;
+    if (target.has_parent_path())
+        std::filesystem::create_directories(target.parent_path(), ec);
+    if (ec) {
+        *error = "cannot create " + PathText(target.parent_path()) + ": " + ec.message();
+        return false;
+    }
+    std::filesystem::path temp = target;
+#if defined(_WIN32)
+    temp += L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+    HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = "cannot write " + PathText(temp) + ": " + SystemError(::GetLastError());
+        return false;
+    }
+    size_t length = CrashInRewrite() ? bytes.size() / 2 : bytes.size();
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < length) {
+        DWORD wrote = 0;
+        ok = ::WriteFile(file, bytes.data() + done, static_cast<DWORD>(length - done), &wrote,
+                         nullptr) != 0;
+        done += wrote;
+    }
+    ok = ok && ::FlushFileBuffers(file) != 0;
+    DWORD code = ok ? 0 : ::GetLastError();
+    ::CloseHandle(file);
+    if (CrashInRewrite())
+        ::ExitProcess(99);
+    if (ok && !::MoveFileExW(temp.c_str(), target.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ok = false;
+        code = ::GetLastError();
+    }
+    if (!ok) {
+        *error = "cannot write " + PathText(target) + ": " + SystemError(code);
+        ::DeleteFileW(temp.c_str());
+    }
+    return ok;
+#else
+    temp += "." + std::to_string(::getpid()) + ".tmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = "cannot write " + PathText(temp) + ": " + std::strerror(errno);
+        return false;
+    }
+    size_t length = CrashInRewrite() ? bytes.size() / 2 : bytes.size();
+    size_t done = 0;
+    int code = 0;
+    while (done < length) {
+        ssize_t wrote = ::write(fd, bytes.data() + done, length - done);
+        if (wrote < 0) {
+            if (errno == EINTR)
+                continue;
+            code = errno;
+            break;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
+    ::close(fd);
+    if (CrashInRewrite())
+        ::_exit(99);
+    if (code == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
+        code = errno;
+    if (code != 0) {
+        *error = "cannot write " + PathText(target) + ": " + std::strerror(code);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with its directory.
+    std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+    int dirfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirfd >= 0) {
+        ::fsync(dirfd);
+        ::close(dirfd);
+    }
+    return true;
+#endif
+}
+
+} // namespace
+
+std::string Settings::Serialize(const std::map<std::u16string, std::u16string>& values) {
+    std::string out = HEADER;
+    for (const auto& entry : values) {
+        Escape(entry.first, true, &out);
+        out += '=';
+        Escape(entry.second, false, &out);
+        out += '\n';
+    }
+    return out;
+}
+
+std::map<std::u16string, std::u16string> Settings::Parse(const std::string& utf8) {
+    std::map<std::u16string, std::u16string> values;
+    std::u16string text = FromUtf8(utf8);
+    if (!text.empty() && text[0] == u'\uFEFF')
+        text.erase(0, 1);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(u'\n', start);
+        if (end == std::u16string::npos)
+            end = text.size();
+        std::u16string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == u'\r')
+            line.pop_back();
+        if (line.empty() || line[0] == u';' || line[0] == u'#' || line[0] == u'[')
+            continue;
+        std::u16string name, value;
+        std::u16string* into = &name;
+        bool sawEquals = false;
+        for (size_t i = 0; i < line.size(); ++i) {
+            char16_t c = line[i];
+            if (c == u'\\' && i + 1 < line.size()) {
+                char16_t e = line[++i];
+                *into += e == u'n' ? u'\n' : e == u'r' ? u'\r' : e;
+            } else if (c == u'=' && !sawEquals) {
+                sawEquals = true;
+                into = &value;
+            } else {
+                *into += c;
+            }
+        }
+        if (sawEquals && !name.empty())
+            values[name] = value;
+    }
+    return values;
+}
+
+bool Settings::Load(std::string* error) {
+    std::string bytes;
+    bool exists = false;
+    if (!ReadWholeFile(file_, &bytes, &exists, error))
+        return false;
+    values_ = Parse(bytes);
+    loaded_ = true;
+    return true;
+}
+
+std::u16string Settings::Get(const std::u16string& name) const {
+    auto found = values_.find(name);
+    return found == values_.end() ? std::u16string() : found->second;
+}
+
+bool Settings::Set(const std::u16string& name, const std::u16string& value, std::string* error) {
+    if (!loaded_ && !Load(error))
+        return false;
+    std::map<std::u16string, std::u16string> changed = values_;
+    changed[name] = value;
+    if (!ReplaceFile(file_, Serialize(changed), error))
+        return false;
+    values_ = std::move(changed);
+    return true;
+}
+
+bool DefaultSettingsPath(std::filesystem::path* path, std::string* error) {
+#if defined(_WIN32)
+    DWORD n = ::GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
+    if (n == 0) {
+        *error = "APPDATA is not set; name a settings file with --settings FILE";
+        return false;
+    }
+    std::wstring appData(n, L'\0');
+    n = ::GetEnvironmentVariableW(L"APPDATA", &appData[0], n);
+    appData.resize(n);
+    *path = std::filesystem::path(appData) / L"murlin" / L"settings.ini";
+    return true;
+#else
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        *path = std::filesystem::path(xdg) / "murlin" / "settings.ini";
+        return true;
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == 0) {
+        *error = "neither XDG_CONFIG_HOME nor HOME is set; name a settings file with --settings FILE";
+        return false;
+    }
+    *path = std::filesystem::path(home) / ".config" / "murlin" / "settings.ini";
+    return true;
+#endif
+}
+
+} // namespace murlin_host

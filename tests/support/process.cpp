@@ -1,0 +1,382 @@
+// RunProcess: a child process with pipes on all three standard streams.
+// POSIX: fork and exec, one poll loop that feeds standard input and drains
+// standard output and error together, so no pipe ever fills up and blocks.
+// Windows (and Wine): CreateProcessW with CreatePipe pipes, one thread that
+// writes standard input and one that reads standard error while the caller's
+// thread reads standard output.
+//
+// exitCode is the child's exit status; a child killed by a signal gives
+// 128 + the signal number; a program that cannot be started gives -1 with the
+// reason in err.
+#include "tests/support/process.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <thread>
+#else
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+#endif
+
+#include <algorithm>
+#include <cstdlib>
+
+std::string HostProgramPath() {
+#if defined(_WIN32)
+    return std::string(MURLIN_BUILD_DIR) + "/murlin-host.exe";
+#else
+    return std::string(MURLIN_BUILD_DIR) + "/murlin-host";
+#endif
+}
+
+ProcessResult RunHost(const std::vector<std::string>& args, const ProcessOptions& options) {
+    return RunProcess(HostProgramPath(), args, options);
+}
+
+#if defined(_WIN32)
+
+namespace {
+
+std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty())
+        return std::wstring();
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+    return wide;
+}
+
+// One argument quoted so that the C runtime's parser gives it back unchanged.
+void AppendQuoted(std::wstring& line, const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        line += arg;
+        return;
+    }
+    line += L'"';
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"')
+            line.append(backslashes * 2 + 1, L'\\');
+        else
+            line.append(backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+// The inherited environment with the additions, as a sorted block of
+// NAME=VALUE strings ending in an empty one.
+std::wstring EnvironmentBlock(const std::vector<std::pair<std::string, std::string>>& additions) {
+    std::vector<std::wstring> entries;
+    wchar_t* strings = ::GetEnvironmentStringsW();
+    for (const wchar_t* p = strings; p != nullptr && *p != 0; p += wcslen(p) + 1)
+        entries.emplace_back(p);
+    if (strings != nullptr)
+        ::FreeEnvironmentStringsW(strings);
+    auto nameOf = [](const std::wstring& entry) {
+        // Entries such as "=C:=C:\\" begin with the equals sign.
+        size_t eq = entry.find(L'=', 1);
+        return eq == std::wstring::npos ? entry : entry.substr(0, eq);
+    };
+    for (const auto& addition : additions) {
+        std::wstring name = Widen(addition.first);
+        std::wstring entry = name + L"=" + Widen(addition.second);
+        bool replaced = false;
+        for (std::wstring& existing : entries) {
+            if (_wcsicmp(nameOf(existing).c_str(), name.c_str()) == 0) {
+                existing = entry;
+                replaced = true;
+            }
+        }
+        if (!replaced)
+            entries.push_back(entry);
+    }
+    std::wstring block;
+    for (const std::wstring& entry : entries) {
+        block += entry;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
+}
+
+void ReadAll(HANDLE pipe, std::string* into) {
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        into->append(buffer, got);
+}
+
+void WriteAll(HANDLE pipe, const std::string* data) {
+    size_t done = 0;
+    while (done < data->size()) {
+        DWORD wrote = 0;
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(data->size() - done, 65536));
+        if (!::WriteFile(pipe, data->data() + done, chunk, &wrote, nullptr) || wrote == 0)
+            break;
+        done += wrote;
+    }
+    ::CloseHandle(pipe);
+}
+
+std::string ErrorText(const char* what) {
+    return std::string(what) + " failed: " + std::to_string(::GetLastError());
+}
+
+} // namespace
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options) {
+    ProcessResult result;
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr,
+           errRead = nullptr, errWrite = nullptr;
+    if (!::CreatePipe(&inRead, &inWrite, &inherit, 0) ||
+        !::CreatePipe(&outRead, &outWrite, &inherit, 0) ||
+        !::CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+        result.err = ErrorText("CreatePipe");
+        for (HANDLE h : {inRead, inWrite, outRead, outWrite, errRead, errWrite})
+            if (h != nullptr)
+                ::CloseHandle(h);
+        return result;
+    }
+    // The parent's ends stay out of the child.
+    ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+
+    std::wstring application = Widen(program);
+    std::wstring commandLine;
+    AppendQuoted(commandLine, application);
+    for (const std::string& arg : args) {
+        commandLine += L' ';
+        AppendQuoted(commandLine, Widen(arg));
+    }
+    std::wstring environment = EnvironmentBlock(options.env);
+    std::wstring directory = Widen(options.workingDirectory);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = inRead;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION process{};
+    BOOL started = ::CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                    CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, &environment[0],
+                                    directory.empty() ? nullptr : directory.c_str(), &startup,
+                                    &process);
+    ::CloseHandle(inRead);
+    ::CloseHandle(outWrite);
+    ::CloseHandle(errWrite);
+    if (!started) {
+        result.err = ErrorText("CreateProcessW");
+        ::CloseHandle(inWrite);
+        ::CloseHandle(outRead);
+        ::CloseHandle(errRead);
+        return result;
+    }
+    ::CloseHandle(process.hThread);
+
+    std::thread writer(WriteAll, inWrite, &options.input);
+    std::thread errReader(ReadAll, errRead, &result.err);
+    ReadAll(outRead, &result.out);
+    errReader.join();
+    writer.join();
+    ::CloseHandle(outRead);
+    ::CloseHandle(errRead);
+
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hProcess);
+    result.exitCode = static_cast<int>(code);
+    return result;
+}
+
+#else
+
+namespace {
+
+// The program as execve wants it: a name without a slash is looked up in PATH.
+std::string Locate(const std::string& program) {
+    if (program.find('/') != std::string::npos)
+        return program;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return program;
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options) {
+    ProcessResult result;
+
+    // Everything the child needs is prepared before fork: after it, the
+    // child calls only async-signal-safe functions.
+    std::string path = Locate(program);
+    std::vector<std::string> argStrings;
+    argStrings.push_back(program);
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argStrings)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e != nullptr; ++e) {
+        std::string entry = *e;
+        std::string name = entry.substr(0, entry.find('='));
+        bool overridden = false;
+        for (const auto& addition : options.env)
+            overridden = overridden || addition.first == name;
+        if (!overridden)
+            envStrings.push_back(entry);
+    }
+    for (const auto& addition : options.env)
+        envStrings.push_back(addition.first + "=" + addition.second);
+    std::vector<char*> envp;
+    for (std::string& entry : envStrings)
+        envp.push_back(&entry[0]);
+    envp.push_back(nullptr);
+
+    int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1}, report[2] = {-1, -1};
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
+        ::pipe2(report, O_CLOEXEC) != 0) {
+        result.err = std::string("pipe failed: ") + std::strerror(errno);
+        for (int* p : {in, out, err, report}) {
+            CloseFd(p[0]);
+            CloseFd(p[1]);
+        }
+        return result;
+    }
+    // A child that has closed its standard input must not kill us with SIGPIPE.
+    ::signal(SIGPIPE, SIG_IGN);
+
+    const char* directory = options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGPIPE, SIG_DFL);
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        int failure = 0;
+        if (directory != nullptr && ::chdir(directory) != 0)
+            failure = errno;
+        else {
+            ::execve(path.c_str(), argv.data(), envp.data());
+            failure = errno;
+        }
+        // The parent learns why through the report pipe (closed on exec).
+        ssize_t ignored = ::write(report[1], &failure, sizeof failure);
+        (void)ignored;
+        ::_exit(127);
+    }
+    CloseFd(in[0]);
+    CloseFd(out[1]);
+    CloseFd(err[1]);
+    CloseFd(report[1]);
+    if (pid < 0) {
+        result.err = std::string("fork failed: ") + std::strerror(errno);
+        CloseFd(in[1]);
+        CloseFd(out[0]);
+        CloseFd(err[0]);
+        CloseFd(report[0]);
+        return result;
+    }
+
+    size_t written = 0;
+    if (options.input.empty())
+        CloseFd(in[1]);
+    else
+        ::fcntl(in[1], F_SETFL, ::fcntl(in[1], F_GETFL) | O_NONBLOCK);
+    char buffer[65536];
+    while (in[1] >= 0 || out[0] >= 0 || err[0] >= 0) {
+        pollfd fds[3];
+        nfds_t n = 0;
+        if (in[1] >= 0)
+            fds[n++] = {in[1], POLLOUT, 0};
+        if (out[0] >= 0)
+            fds[n++] = {out[0], POLLIN, 0};
+        if (err[0] >= 0)
+            fds[n++] = {err[0], POLLIN, 0};
+        if (::poll(fds, n, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        for (nfds_t i = 0; i < n; ++i) {
+            if (fds[i].revents == 0)
+                continue;
+            if (fds[i].fd == in[1]) {
+                ssize_t w = ::write(in[1], options.input.data() + written, options.input.size() - written);
+                if (w > 0)
+                    written += static_cast<size_t>(w);
+                if ((w < 0 && errno != EAGAIN && errno != EINTR) || written == options.input.size())
+                    CloseFd(in[1]);
+                continue;
+            }
+            int& fd = fds[i].fd == out[0] ? out[0] : err[0];
+            std::string& into = fds[i].fd == out[0] ? result.out : result.err;
+            ssize_t r = ::read(fd, buffer, sizeof buffer);
+            if (r > 0)
+                into.append(buffer, static_cast<size_t>(r));
+            else if (r == 0 || (errno != EINTR && errno != EAGAIN))
+                CloseFd(fd);
+        }
+    }
+    CloseFd(in[1]);
+    CloseFd(out[0]);
+    CloseFd(err[0]);
+
+    int failure = 0;
+    ssize_t got = ::read(report[0], &failure, sizeof failure);
+    CloseFd(report[0]);
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (got == static_cast<ssize_t>(sizeof failure)) {
+        result.err = "cannot run " + program + ": " + std::strerror(failure);
+        result.exitCode = -1;
+    } else if (WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.exitCode = 128 + WTERMSIG(status);
+    return result;
+}
+
+#endif
