@@ -17,6 +17,10 @@
 
 namespace {
 
+// windows.h defines the STD_*_HANDLE names as macros.
+constexpr os::DWORD STDIN_ID = static_cast<os::DWORD>(-10);
+constexpr os::DWORD STDOUT_ID = static_cast<os::DWORD>(-11);
+
 // A pipe standing in for a standard handle while it lives; the test holds
 // the other end.
 class StdPipe {
@@ -26,17 +30,17 @@ class StdPipe {
         HANDLE read, write;
         EXPECT_TRUE(CreatePipe(&read, &write, nullptr, 0));
         saved_ = GetStdHandle(id);
-        mine_ = id == os::STD_INPUT_HANDLE ? read : write;
-        other_ = id == os::STD_INPUT_HANDLE ? write : read;
+        mine_ = id == STDIN_ID ? read : write;
+        other_ = id == STDIN_ID ? write : read;
         SetStdHandle(id, mine_);
 #else
         int fds[2];
         EXPECT_EQ(0, pipe(fds));
-        fd_ = id == os::STD_INPUT_HANDLE ? 0 : 1;
+        fd_ = id == STDIN_ID ? 0 : 1;
         saved_ = dup(fd_);
-        dup2(id == os::STD_INPUT_HANDLE ? fds[0] : fds[1], fd_);
-        close(id == os::STD_INPUT_HANDLE ? fds[0] : fds[1]);
-        other_ = id == os::STD_INPUT_HANDLE ? fds[1] : fds[0];
+        dup2(id == STDIN_ID ? fds[0] : fds[1], fd_);
+        close(id == STDIN_ID ? fds[0] : fds[1]);
+        other_ = id == STDIN_ID ? fds[1] : fds[0];
 #endif
     }
     ~StdPipe() {
@@ -95,21 +99,21 @@ struct Peeked {
 
 Peeked Peek() {
     os::DWORD available = 12345;
-    bool ok = os::PeekNamedPipe(os::GetStdHandle(os::STD_INPUT_HANDLE), nullptr, 0, nullptr,
-                                &available, nullptr) != 0;
+    bool ok = os::PeekNamedPipe(os::GetStdHandle(STDIN_ID), nullptr, 0, nullptr, &available,
+                                nullptr) != 0;
     return {ok, ok ? available : 0};
 }
 
 std::string Read(os::DWORD n, bool* ok) {
     std::string bytes(n, '\0');
     os::DWORD got = 0;
-    *ok = os::ReadFile(os::GetStdHandle(os::STD_INPUT_HANDLE), &bytes[0], n, &got, nullptr) != 0;
+    *ok = os::ReadFile(os::GetStdHandle(STDIN_ID), &bytes[0], n, &got, nullptr) != 0;
     bytes.resize(got);
     return bytes;
 }
 
 TEST(StreamsPlatform, PeekShowsWhatWaitsAndFailsOnceTheWriterHasGoneAndAllIsRead) {
-    StdPipe in(os::STD_INPUT_HANDLE);
+    StdPipe in(STDIN_ID);
     Peeked empty = Peek();
     EXPECT_TRUE(empty.ok);
     EXPECT_EQ(0u, empty.available);
@@ -170,10 +174,10 @@ TEST(StreamsPlatform, PeekFailsOnAFile) {
 }
 
 TEST(StreamsPlatform, WritesGoToTheCurrentStandardOutput) {
-    StdPipe out(os::STD_OUTPUT_HANDLE);
+    StdPipe out(STDOUT_ID);
     os::DWORD written = 0;
-    ASSERT_TRUE(os::WriteFile(os::GetStdHandle(os::STD_OUTPUT_HANDLE), "\xEF\xBB\xBFok\r\n", 7,
-                              &written, nullptr));
+    ASSERT_TRUE(
+        os::WriteFile(os::GetStdHandle(STDOUT_ID), "\xEF\xBB\xBFok\r\n", 7, &written, nullptr));
     EXPECT_EQ(7u, written);
     EXPECT_EQ("\xEF\xBB\xBFok\r\n", out.Read(64));
 }
