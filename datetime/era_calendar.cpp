@@ -104,6 +104,8 @@ void ScanEraBoundary() {
 }
 
 size_t FormatRegistryEra(const os::SYSTEMTIME& date, TextOut out, int32_t form) {
+    // No text until a value matches, but always a terminated one.
+    PutUnits(out, u"", 0);
     os::HKEY key = nullptr;
     if (!OpenEraKey(key)) return 0;
     uint32_t k = DateKey(date);

@@ -55,7 +55,7 @@ size_t FormatEraByLetter(const os::SYSTEMTIME& date, TextOut out, int32_t form, 
 // EraBoundary (ERA_BOUNDARY_NONE when there is none or the key does not open).
 void ScanEraBoundary();
 
-// The era of the date from the registry list; 0 units when the key does not
+// The era of the date from the registry list; no text (0 units) when the key does not
 // open or no value has begun by the date.
 size_t FormatRegistryEra(const os::SYSTEMTIME& date, TextOut out, int32_t form);
 
