@@ -1,0 +1,227 @@
+// FINDDRIVE, CLIPPEDTEXT and VERSION through murlin-host: natively over the
+// POSIX stand-ins (MURLIN_DRIVES, MURLIN_CLIPBOARD, uname), under Wine over
+// the real drives, clipboard and version.
+#include "tests/support/process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+#include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+struct Outcome {
+    int code;
+    std::string out;
+};
+
+bool operator==(const Outcome& a, const Outcome& b) {
+    return a.code == b.code && a.out == b.out;
+}
+void PrintTo(const Outcome& r, std::ostream* os) {
+    *os << r.code << " \"" << r.out << "\"";
+}
+
+// One line through the host; its value without the line end.
+Outcome Line(const std::string& line, const ProcessOptions& options = {},
+             const std::vector<std::string>& hostOptions = {}) {
+    std::vector<std::string> args = hostOptions;
+    args.push_back(line);
+    ProcessResult r = RunHost(args, options);
+    std::string out = r.out;
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    return {r.exitCode, out};
+}
+
+TEST(QueriesEndToEnd, FindDriveFallsBackToTheFixedAnswer) {
+#if defined(_WIN32)
+    ASSERT_EQ(0u, ::GetLogicalDrives() & (1u << ('Q' - 'A'))) << "this test needs no drive Q:";
+#endif
+    EXPECT_EQ((Outcome{0, "X:"}), Line("%*finddrive(Q:,!X:)"));
+    Outcome none = Line("%*finddrive(Q:,NO SUCH LABEL)");
+    EXPECT_EQ(1, none.code);
+    EXPECT_EQ("", none.out);
+}
+
+TEST(QueriesEndToEnd, VersionOfTheHost) {
+    EXPECT_EQ((Outcome{0, "1.18"}), Line("%*version()"));
+    EXPECT_EQ((Outcome{0, "1.18+3"}), Line("%*version(x)", {}, {"--host-version", "11803"}));
+    EXPECT_EQ((Outcome{0, "11803"}), Line("%*version(n)", {}, {"--host-version", "11803"}));
+}
+
+TEST(QueriesEndToEnd, VersionOfTheSystem) {
+    unsigned major = 0, minor = 0, build = 0;
+#if defined(_WIN32)
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    ASSERT_TRUE(::GetVersionExW(&info));
+    major = info.dwMajorVersion;
+    minor = info.dwMinorVersion;
+    build = info.dwBuildNumber;
+    std::string servicePack;
+    for (const wchar_t* p = info.szCSDVersion; *p != 0; ++p)
+        servicePack += static_cast<char>(*p); // ASCII in every release
+#else
+    utsname names;
+    ASSERT_EQ(0, uname(&names));
+    std::sscanf(names.release, "%u.%u.%u", &major, &minor, &build);
+    std::string servicePack;
+#endif
+    char number[16], full[200];
+    std::snprintf(number, sizeof number, "%04u", major * 100 + minor);
+    std::snprintf(full, sizeof full, "%u.%02u(%u %s)", major, minor, build, servicePack.c_str());
+    EXPECT_EQ((Outcome{0, std::to_string(build)}), Line("%*version(b)"));
+    EXPECT_EQ((Outcome{0, number}), Line("%*version(o)"));
+    EXPECT_EQ((Outcome{0, full}), Line("%*version(win)"));
+}
+
+#if !defined(_WIN32)
+
+class NativeQueries : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/murlin-queries-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        dir_ = pattern;
+        ASSERT_EQ(0, mkdir((dir_ + "/d").c_str(), 0700));
+        ASSERT_EQ(0, mkdir((dir_ + "/d/sub").c_str(), 0700));
+        ASSERT_EQ(0, mkdir((dir_ + "/e").c_str(), 0700));
+    }
+    void TearDown() override {
+        std::remove((dir_ + "/clip.txt").c_str());
+        rmdir((dir_ + "/d/sub").c_str());
+        rmdir((dir_ + "/d").c_str());
+        rmdir((dir_ + "/e").c_str());
+        rmdir(dir_.c_str());
+    }
+    ProcessOptions Drives() const {
+        ProcessOptions o;
+        o.env = {{"MURLIN_DRIVES", "C=/;d=" + dir_ + "/d|DATA|1A2B3C4D;E=" + dir_ +
+                                       "/e|SYSTEM;F=" + dir_ + "/gone|GONE"}};
+        return o;
+    }
+    std::string dir_;
+};
+
+TEST_F(NativeQueries, FindDriveOverMappedDirectories) {
+    const struct {
+        const char* line;
+        Outcome expected;
+    } cases[] = {
+        {"%*finddrive(Q:,DATA,1A2B-3C4D)", {0, "D:"}},
+        {"%*finddrive(1A2B-3C4D)", {0, "D:"}},
+        {"%*finddrive(SYSTEM,!X:)", {0, "E:"}},
+        {"%*finddrive(d:\\sub)", {0, "d:"}},
+        {"%*finddrive(D:\\missing,!Z:)", {0, "Z:"}},
+        {"%*finddrive(GONE,!Z:)", {0, "Z:"}}, // its directory is missing: unreadable
+        {"%*finddrive(system)", {1, ""}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, Line(c.line, Drives())) << c.line;
+}
+
+TEST_F(NativeQueries, ClippedTextFromTheFile) {
+    ProcessOptions o;
+    o.env = {{"MURLIN_CLIPBOARD", dir_ + "/clip.txt"}};
+    EXPECT_EQ((Outcome{0, ""}), Line("%*clippedtext()", o)) << "no file: no text";
+    FILE* f = std::fopen((dir_ + "/clip.txt").c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    std::fputs("h\xC3\xA9llo,\tworld", f);
+    std::fclose(f);
+    EXPECT_EQ((Outcome{0, "[h\xC3\xA9llo,\tworld]"}), Line("[%*clippedtext(ignored)]", o));
+}
+
+#else
+
+// The drive C: of the prefix gets a label and serial number of its own for
+// the test; Wine reads them from these files at the drive's root.
+class WineDrives : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Put(L"C:\\.windows-label", "MURLINE2E\n"));
+        ASSERT_TRUE(Put(L"C:\\.windows-serial", "4d55524c\n"));
+    }
+    void TearDown() override {
+        ::DeleteFileW(L"C:\\.windows-label");
+        ::DeleteFileW(L"C:\\.windows-serial");
+    }
+    static bool Put(const wchar_t* name, const std::string& text) {
+        HANDLE file = ::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        DWORD wrote = 0;
+        bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+        ::CloseHandle(file);
+        return ok && wrote == text.size();
+    }
+};
+
+TEST_F(WineDrives, FoundByTheLabelAndSerialNumberWineReports) {
+    // The first drive that reports each key, as the system itself tells it.
+    std::string byLabel, bySerial;
+    DWORD drives = ::GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if ((drives & (1u << i)) == 0) continue;
+        wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', 0};
+        wchar_t label[MAX_PATH + 1] = {};
+        DWORD serial = 0;
+        if (!::GetVolumeInformationW(root, label, MAX_PATH + 1, &serial, nullptr, nullptr, nullptr,
+                                     0))
+            continue;
+        std::string letter = {static_cast<char>('A' + i), ':'};
+        if (byLabel.empty() && std::wstring(label) == L"MURLINE2E") byLabel = letter;
+        if (bySerial.empty() && serial == 0x4D55524Cu) bySerial = letter;
+    }
+    ASSERT_EQ("C:", byLabel) << "Wine reports the label written at C:\\";
+    ASSERT_EQ("C:", bySerial);
+    EXPECT_EQ((Outcome{0, "C:"}), Line("%*finddrive(Q:,MURLINE2E)"));
+    EXPECT_EQ((Outcome{0, "C:"}), Line("%*finddrive(Q:,NOPE,4D55-524C)"));
+    EXPECT_EQ((Outcome{1, ""}), Line("%*finddrive(murline2e)"));
+    EXPECT_EQ((Outcome{0, "c:"}), Line("%*finddrive(c:\\windows)"));
+}
+
+// Puts text on the real clipboard, as another program would.
+bool SetClipboardText(const std::wstring& text) {
+    if (!::OpenClipboard(nullptr)) return false;
+    ::EmptyClipboard();
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool ok = memory != nullptr;
+    if (ok) {
+        std::memcpy(::GlobalLock(memory), text.c_str(), bytes);
+        ::GlobalUnlock(memory);
+        ok = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        if (!ok) ::GlobalFree(memory);
+    }
+    ::CloseClipboard();
+    return ok;
+}
+
+TEST(WineClipboard, ClippedTextFromTheRealClipboard) {
+    ASSERT_TRUE(SetClipboardText(L"h\u00E9llo,\tworld"));
+    EXPECT_EQ((Outcome{0, "[h\xC3\xA9llo,\tworld]"}), Line("[%*clippedtext(ignored)]"));
+    std::wstring longText(1500, L'k');
+    ASSERT_TRUE(SetClipboardText(longText));
+    EXPECT_EQ((Outcome{0, std::string(1500, 'k')}), Line("%*clippedtext()"));
+    EXPECT_EQ((Outcome{0, std::string(1008, 'k')}),
+              Line("%*clippedtext()", {}, {"--decline-long-results"}));
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ::EmptyClipboard();
+    ::CloseClipboard();
+    EXPECT_EQ((Outcome{0, ""}), Line("%*clippedtext()"));
+}
+
+#endif
+
+} // namespace
