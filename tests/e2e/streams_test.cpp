@@ -195,7 +195,9 @@ TEST(StreamsEndToEnd, StdOutWritesExactBytes) {
         ProcessResult r = RunHost({c.line});
         EXPECT_EQ(0, r.exitCode) << r.err;
         EXPECT_EQ(c.out, c.toErr ? r.err : r.out) << c.line.substr(0, 40);
-        if (c.toErr) EXPECT_EQ("", r.out);
+        if (c.toErr) {
+            EXPECT_EQ("", r.out);
+        }
     }
 }
 
