@@ -60,7 +60,7 @@ void PutCodePoint(Sink<char16_t>& sink, uint32_t cp) {
 
 void DecodeUtf8(const unsigned char* s, int32_t n, Sink<char16_t>& sink) {
     int32_t i = 0;
-    while (i < n) {
+    while (i < n && !sink.overflow) {
         unsigned char b = s[i];
         if (b < 0x80) {
             sink.Put(b);
@@ -114,8 +114,10 @@ void DecodeUtf8(const unsigned char* s, int32_t n, Sink<char16_t>& sink) {
     }
 }
 
-template <typename Put> void ForEachCodePoint(const char16_t* w, int32_t n, Put put) {
-    for (int32_t i = 0; i < n; ++i) {
+// Stops early once the output has overflowed: the result is 0 by then.
+template <typename Put>
+void ForEachCodePoint(const char16_t* w, int32_t n, const bool& stop, Put put) {
+    for (int32_t i = 0; i < n && !stop; ++i) {
         uint32_t u = w[i];
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
             put(0x10000 + ((u - 0xD800) << 10) + (w[i + 1] - 0xDC00u));
@@ -167,7 +169,7 @@ int32_t DecodeBytes(uint32_t codePage, const char* bytes, int32_t byteCount, cha
     if (codePage == 65001) {
         DecodeUtf8(s, n, sink);
     } else {
-        for (int32_t i = 0; i < n; ++i)
+        for (int32_t i = 0; i < n && !sink.overflow; ++i)
             sink.Put(s[i] >= 0x80 && s[i] < 0xA0 ? CP1252_HIGH[s[i] - 0x80] : s[i]);
     }
     return sink.Result();
@@ -180,9 +182,9 @@ int32_t EncodeWide(uint32_t codePage, const char16_t* wide, int32_t wideCount, c
         return 0;
     Sink<char> sink{bytes, byteCount};
     if (codePage == 65001) {
-        ForEachCodePoint(wide, n, [&](uint32_t cp) { EncodeUtf8Point(sink, cp); });
+        ForEachCodePoint(wide, n, sink.overflow, [&](uint32_t cp) { EncodeUtf8Point(sink, cp); });
     } else {
-        for (int32_t i = 0; i < n; ++i) {
+        for (int32_t i = 0; i < n && !sink.overflow; ++i) {
             char16_t u = wide[i];
             // A pair is one character: one default character for it.
             if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && wide[i + 1] >= 0xDC00 &&
