@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -144,32 +145,15 @@ TEST_F(NativeQueries, ClippedTextFromTheFile) {
 
 #else
 
-// The drive C: of the prefix gets a label and serial number of its own for
-// the test; Wine reads them from these files at the drive's root.
-class WineDrives : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(Put(L"C:\\.windows-label", "MURLINE2E\n"));
-        ASSERT_TRUE(Put(L"C:\\.windows-serial", "4d55524c\n"));
-    }
-    void TearDown() override {
-        ::DeleteFileW(L"C:\\.windows-label");
-        ::DeleteFileW(L"C:\\.windows-serial");
-    }
-    static bool Put(const wchar_t* name, const std::string& text) {
-        HANDLE file = ::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        DWORD wrote = 0;
-        bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
-        ::CloseHandle(file);
-        return ok && wrote == text.size();
-    }
+// What the system reports for one present drive.
+struct ReportedVolume {
+    char letter;
+    std::string label; // ASCII labels only; others are skipped
+    std::string serial;
 };
 
-TEST_F(WineDrives, FoundByTheLabelAndSerialNumberWineReports) {
-    // The first drive that reports each key, as the system itself tells it.
-    std::string byLabel, bySerial;
+std::vector<ReportedVolume> ReadableVolumes() {
+    std::vector<ReportedVolume> volumes;
     DWORD drives = ::GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if ((drives & (1u << i)) == 0) continue;
@@ -179,15 +163,48 @@ TEST_F(WineDrives, FoundByTheLabelAndSerialNumberWineReports) {
         if (!::GetVolumeInformationW(root, label, MAX_PATH + 1, &serial, nullptr, nullptr, nullptr,
                                      0))
             continue;
-        std::string letter = {static_cast<char>('A' + i), ':'};
-        if (byLabel.empty() && std::wstring(label) == L"MURLINE2E") byLabel = letter;
-        if (bySerial.empty() && serial == 0x4D55524Cu) bySerial = letter;
+        ReportedVolume v{static_cast<char>('A' + i), {}, {}};
+        bool ascii = true;
+        for (const wchar_t* p = label; *p != 0; ++p) {
+            ascii = ascii && *p > 0x20 && *p < 0x7F && *p != L',' && *p != L')' && *p != L'"';
+            v.label += static_cast<char>(*p);
+        }
+        char text[16];
+        std::snprintf(text, sizeof text, "%04X-%04X", static_cast<unsigned>(serial >> 16),
+                      static_cast<unsigned>(serial & 0xFFFF));
+        v.serial = text;
+        if (ascii) volumes.push_back(v);
     }
-    ASSERT_EQ("C:", byLabel) << "Wine reports the label written at C:\\";
-    ASSERT_EQ("C:", bySerial);
-    EXPECT_EQ((Outcome{0, "C:"}), Line("%*finddrive(Q:,MURLINE2E)"));
-    EXPECT_EQ((Outcome{0, "C:"}), Line("%*finddrive(Q:,NOPE,4D55-524C)"));
-    EXPECT_EQ((Outcome{1, ""}), Line("%*finddrive(murline2e)"));
+    return volumes;
+}
+
+// The drive the module must name for a key: the lowest letter whose label,
+// or else serial number text, equals it.
+std::string Expected(const std::vector<ReportedVolume>& volumes, const std::string& key) {
+    for (const ReportedVolume& v : volumes)
+        if (v.label == key || v.serial == key) return {v.letter, ':'};
+    return "";
+}
+
+TEST(WineDrives, FoundByTheLabelAndSerialNumberWineReports) {
+    std::vector<ReportedVolume> volumes = ReadableVolumes();
+    ASSERT_FALSE(volumes.empty()) << "no drive reports its volume";
+    for (const ReportedVolume& v : volumes) {
+        // An empty label is asked for with an empty key.
+        std::string labelKey = v.label.empty() ? "\"\"" : v.label;
+        EXPECT_EQ((Outcome{0, Expected(volumes, v.label)}),
+                  Line("%*finddrive(Q:," + labelKey + ")"))
+            << v.letter << " label " << v.label;
+        EXPECT_EQ((Outcome{0, Expected(volumes, v.serial)}),
+                  Line("%*finddrive(Q:,NO SUCH LABEL," + v.serial + ")"))
+            << v.letter << " serial " << v.serial;
+    }
+    std::string lower = volumes[0].serial;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower != volumes[0].serial && Expected(volumes, lower).empty()) {
+        EXPECT_EQ((Outcome{1, ""}), Line("%*finddrive(" + lower + ")"));
+    }
     EXPECT_EQ((Outcome{0, "c:"}), Line("%*finddrive(c:\\windows)"));
 }
 
