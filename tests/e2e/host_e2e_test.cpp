@@ -1,27 +1,144 @@
-// murlin-host end to end, through the real Murlin module of this build:
+// murlin-host end to end through the real Murlin module of this build:
 // natively, and in the Windows builds under Wine in the build's width.
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-TEST(HostEndToEnd, RunsAFunctionLine) {
-    ProcessResult r = RunHost({"%*leftstr(abcdef,3)"});
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ("abc\n", r.out);
-    EXPECT_EQ("", r.err);
+struct HostCase {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;
+};
+
+TEST(HostWithMurlin, RunsLinesInOrder) {
+    const HostCase cases[] = {
+        {{"%*leftstr(abcdef,3)"}, 0, "abc\n"},
+        {{"%*padding(42,5,0)"}, 0, "00042\n"},
+        {{"%*LeftStr(abcdef,2)", "%*RIGHTSTR(abcdef,2)"}, 0, "ab\nef\n"},
+        // Innermost first: RIGHTSTR gives cdef, then LEFTSTR takes two.
+        {{"<%*leftstr(%*rightstr(abcdef,4),2)>"}, 0, "<cd>\n"},
+        {{"%*leftstr(\"a,b(c\",4)"}, 0, "a,b(\n"},
+        {{"%*midstr(%*padding(7,4,0),2,1)%%"}, 0, "0%\n"},
+        {{"plain text", ""}, 0, "plain text\n\n"},
+        // A failing line ends the run; the module's message is on stderr.
+        {{"one", "%*leftstr(abc)", "never"}, 1, "one\n"},
+        {{"%*nosuch(1)", "never"}, 3, ""},
+        {{"*nosuch 1"}, 3, ""},
+    };
+    for (const HostCase& c : cases) {
+        ProcessResult r = RunHost(c.args);
+        EXPECT_EQ(c.exitCode, r.exitCode) << c.args[0] << "\n" << r.err;
+        EXPECT_EQ(c.out, r.out) << c.args[0];
+    }
 }
 
-TEST(HostEndToEnd, InfoShowsTheMurlinTitle) {
+TEST(HostWithMurlin, InfoShowsTheMurlinTitle) {
     ProcessResult r = RunHost({"--info"});
     EXPECT_EQ(0, r.exitCode) << r.err;
     EXPECT_NE(std::string::npos, r.out.find("Ombry Text Module R7  (c) Murlin 2026")) << r.out;
     EXPECT_NE(std::string::npos, r.out.find(MURLIN_MODULE_FILE)) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("192")) << r.out;
+}
+
+TEST(HostWithMurlin, TellsWhatFailed) {
+    ProcessResult r = RunHost({"%*leftstr(abc)"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("%*LeftStr(\"text\",length)")) << r.err;
+    r = RunHost({"%*NoSuch()"});
+    EXPECT_EQ(3, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("NOSUCH")) << r.err;
+    r = RunHost({});
+    EXPECT_EQ(2, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("usage")) << r.err;
+    r = RunHost({"--no-such-option", "x"});
+    EXPECT_EQ(2, r.exitCode);
+}
+
+TEST(HostWithMurlin, NeverReadsCommandLinesFromStandardInput) {
+    ProcessOptions options;
+    options.input = "%*leftstr(abcdef,3)\n";
+    ProcessResult r = RunHost({}, options);
+    EXPECT_EQ(2, r.exitCode);
+    EXPECT_EQ("", r.out);
+}
+
+class HostFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("murlin-host-e2e-" + std::string(::testing::UnitTest::GetInstance()
+                                                     ->current_test_info()->name()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string Path(const char* name) const { return (dir / name).u8string(); }
+    static std::string Contents(const std::string& path) {
+        std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::filesystem::path dir;
+};
+
+TEST_F(HostFiles, RunsTheLinesOfAUtf8File) {
+    std::ofstream(std::filesystem::u8path(Path("lines.txt")), std::ios::binary)
+        << "\xEF\xBB\xBF%*leftstr(\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E,2)\r\n*setcust _User:n=4\r\n"
+           "n=%*getcust(_User:n)\n";
+    ProcessResult r = RunHost({"--settings", Path("s.ini"), "first", "-f", Path("lines.txt"), "last"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("first\n\xE6\x97\xA5\xE6\x9C\xAC\nn=4\nlast\n", r.out);
+    r = RunHost({"-f", Path("missing.txt")});
+    EXPECT_EQ(2, r.exitCode);
+}
+
+TEST_F(HostFiles, ConsecutiveRunsShareTheSettingsFile) {
+    std::string settings = Path("settings.ini");
+    ProcessResult r = RunHost({"--settings", settings, "[%*getcust(_User:menu)]", "*setcust _User:menu=1"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("[]\n", r.out);
+    r = RunHost({"--settings", settings, "*customize K=on", "*setcust _User:menu=%*padding(2,1)"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    r = RunHost({"--settings", settings, "%*getcust(_User:menu) %*getcust(\"K\")"});
+    EXPECT_EQ("2 on\n", r.out);
+}
+
+TEST_F(HostFiles, DefaultSettingsFileUnderTheConfigurationDirectory) {
+    ProcessOptions options;
+#if defined(_WIN32)
+    options.env = {{"APPDATA", dir.u8string()}};
+#else
+    options.env = {{"XDG_CONFIG_HOME", dir.u8string()}};
+#endif
+    ProcessResult r = RunHost({"*setcust _User:x=\xC3\xA9t\xC3\xA9"}, options);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_NE(std::string::npos, Contents(Path("murlin/settings.ini")).find("_User:x=\xC3\xA9t\xC3\xA9\n"));
+    r = RunHost({"%*getcust(_User:x)"}, options);
+    EXPECT_EQ("\xC3\xA9t\xC3\xA9\n", r.out);
+}
+
+TEST_F(HostFiles, ACrashDuringTheRewriteLeavesTheOldFileWhole) {
+    std::string settings = Path("settings.ini");
+    ASSERT_EQ(0, RunHost({"--settings", settings, "*setcust _User:a=1", "*setcust _User:b=2"}).exitCode);
+    std::string before = Contents(settings);
+    ProcessOptions crash;
+    crash.env = {{"MURLIN_HOST_CRASH_IN_REWRITE", "1"}};
+    ProcessResult r = RunHost({"--settings", settings, "*setcust _User:a=changed"}, crash);
+    EXPECT_NE(0, r.exitCode);
+    EXPECT_EQ(before, Contents(settings));
+    r = RunHost({"--settings", settings, "%*getcust(_User:a)%*getcust(_User:b)", "*setcust _User:a=3",
+                 "%*getcust(_User:a)"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("12\n3\n", r.out);
 }
 
 } // namespace
