@@ -215,7 +215,7 @@ TEST_F(QueriesTest, VersionOfTheHost) {
         {{u"n"}, 11803, u"11803"},
         {{u"new", u"b"}, 11803, u"11803"},
         {{u"n"}, -1, u"-1"},
-        {{}, 0xFFFFFFFF, u"429496.72+95"},
+        {{}, static_cast<intptr_t>(uint64_t{0xFFFFFFFF}), u"429496.72+95"},
         {{u"n"}, static_cast<intptr_t>(uint64_t{0x100000005}), u"5"}, // only the low 32 bits count
     };
     for (const VersionCase& c : cases) {
