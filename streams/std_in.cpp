@@ -76,18 +76,14 @@ uint32_t Utf8CutAt(const uint8_t* b, uint32_t n) {
     return lead;
 }
 
-// Where a lead byte left without its trail byte stands, or n.
+// Where a lead byte left without its trail byte stands, or n. A byte that
+// is no lead byte always ends a character, so only the run of lead bytes at
+// the end of the block needs looking at: an odd run ends on a lone lead byte.
 uint32_t DoubleByteCutAt(InputDecoder* decoder, const uint8_t* b, uint32_t n) {
-    uint32_t i = 0;
-    while (i < n) {
-        if (IsLeadByte(decoder, b[i])) {
-            if (i + 1 == n) return i;
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return n;
+    uint32_t run = 0;
+    while (run < n && IsLeadByte(decoder, b[n - 1 - run]))
+        ++run;
+    return run % 2 == 1 ? n - 1 : n;
 }
 
 // Converts the held bytes and the count just read behind them into
@@ -99,7 +95,9 @@ int32_t ConvertBlock(InputDecoder* decoder, os::DWORD count, char16_t* destinati
     auto* b = reinterpret_cast<uint8_t*>(decoder->bytes);
     uint32_t end = decoder->held + count;
     uint32_t kept = decoder->held;
-    for (uint32_t i = decoder->held; i < end; ++i)
+    while (kept < end && b[kept] != 0)
+        ++kept;
+    for (uint32_t i = kept; i < end; ++i)
         if (b[i] != 0) b[kept++] = b[i];
     uint32_t cut = decoder->utf8 ? Utf8CutAt(b, kept) : DoubleByteCutAt(decoder, b, kept);
     uint8_t tail[MOST_HELD_BYTES + 1];
@@ -157,8 +155,9 @@ int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
         state = LEAD_UNKNOWN;
     bool waiting = true;
     if (call->paramCount >= 2) {
-        const char16_t* param = NextParam(call->paramList);
-        for (uint32_t i = 1; i < call->paramCount; ++i, param = NextParam(param)) {
+        const char16_t* param = call->paramList;
+        for (uint32_t i = 1; i < call->paramCount; ++i) {
+            param = NextParam(param);
             if (TextContains(param, u"utf8")) {
                 decoder.codePage = os::CP_UTF8;
                 decoder.flags = 0;

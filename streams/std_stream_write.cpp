@@ -53,19 +53,23 @@ void WriteText(int32_t standardHandle, uint32_t codePage, const char16_t* text, 
     }
     // Too long for one conversion: pieces of at most 1024 units, none ending
     // on the first half of a surrogate pair, so that no character is split.
-    size_t left = TextLength(text);
-    while (left > PIECE_UNITS) {
-        size_t piece = PIECE_UNITS;
-        if (IsHighSurrogate(text[piece - 1])) --piece;
+    // Each piece's length is found by looking one unit past it.
+    for (;;) {
+        size_t piece = 0;
+        while (piece <= PIECE_UNITS && text[piece] != 0)
+            ++piece;
+        if (piece == 0) return;
+        bool more = piece > PIECE_UNITS;
+        if (more) {
+            piece = PIECE_UNITS;
+            if (IsHighSurrogate(text[piece - 1])) --piece;
+        }
         int32_t bytes = Convert(codePage, text, static_cast<int32_t>(piece), output);
         if (bytes <= 0) return;
         WriteAll(standardHandle, output, bytes);
+        if (!more) return;
         text += piece;
-        left -= piece;
     }
-    if (left == 0) return;
-    int32_t bytes = Convert(codePage, text, static_cast<int32_t>(left), output);
-    if (bytes > 0) WriteAll(standardHandle, output, bytes);
 }
 
 } // namespace
@@ -78,7 +82,9 @@ int32_t WriteStdStream(HostInfo* host, ModuleCall* call, int32_t standardHandle)
     char output[OUTPUT_BUFFER_SIZE];
     uint32_t codePage = os::CP_ACP;
     const char16_t* param = call->paramList;
-    for (uint32_t i = 0; i < call->paramCount; ++i, param = NextParam(param)) {
+    for (uint32_t i = 0; i < call->paramCount; ++i) {
+        // Measured only when another parameter follows: a text may be long.
+        if (i > 0) param = NextParam(param);
         if (TextEqual(param, u"-utf8"))
             codePage = os::CP_UTF8;
         else if (TextEqual(param, u"-bom"))

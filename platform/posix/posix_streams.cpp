@@ -4,7 +4,6 @@
 #include "platform/platform.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -40,7 +39,9 @@ HANDLE GetStdHandle(DWORD id) {
              : id == STD_OUTPUT_HANDLE ? 1
              : id == STD_ERROR_HANDLE  ? 2
                                        : -1;
-    if (fd < 0 || fcntl(fd, F_GETFD) < 0) return InvalidHandle();
+    // As on Windows, the descriptor is not checked here: a closed one makes
+    // the reads and writes fail.
+    if (fd < 0) return InvalidHandle();
     return HandleOf(fd);
 }
 
