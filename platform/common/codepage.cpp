@@ -175,8 +175,22 @@ int32_t DecodeBytes(uint32_t codePage, const char* bytes, int32_t byteCount, cha
     return sink.Result();
 }
 
+// True when a NUL-terminated text cannot fit: every unit but the second of
+// a pair gives at least one byte, so a text with no NUL in its first
+// 2 * byteCount + 2 units needs more than byteCount bytes. Saves measuring
+// all of a long text that is bound to fail.
+bool CannotFit(const char16_t* wide, int32_t byteCount) {
+    int64_t limit = 2 * static_cast<int64_t>(byteCount) + 2;
+    for (int64_t i = 0; i < limit; ++i)
+        if (wide[i] == 0)
+            return false;
+    return true;
+}
+
 int32_t EncodeWide(uint32_t codePage, const char16_t* wide, int32_t wideCount, char* bytes,
                    int32_t byteCount) {
+    if (wideCount < 0 && byteCount > 0 && CannotFit(wide, byteCount))
+        return 0;
     int32_t n = WideLength(wide, wideCount);
     if (n == 0 || byteCount < 0)
         return 0;
