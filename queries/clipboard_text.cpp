@@ -1,18 +1,17 @@
 // CLIPPEDTEXT: the clipboard's text, unchanged. It is delivered straight
 // from the clipboard's locked memory, so the clipboard stays open until the
 // host has taken a long value.
-#include "queries/clipboard_text.h"
-
 #include "module/handlers.h"
 #include "module/params.h"
+#include "platform/platform.h"
 
 namespace {
 
 constexpr int OPEN_ATTEMPTS = 6;
 constexpr os::DWORD OPEN_PAUSE_MS = 20;
 
-} // namespace
-
+// Another program may hold the clipboard for a moment: up to 6 attempts,
+// 20 ms apart. True when it is open.
 bool OpenClipboardRetry(os::HWND window) {
     for (int attempts = OPEN_ATTEMPTS;;) {
         if (os::OpenClipboard(window)) return true;
@@ -20,6 +19,8 @@ bool OpenClipboardRetry(os::HWND window) {
         os::Sleep(OPEN_PAUSE_MS);
     }
 }
+
+} // namespace
 
 void ReadClipboardText(HostInfo* host, ModuleCall* call) {
     call->resultBuffer[0] = 0;
