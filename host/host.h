@@ -91,9 +91,9 @@ class Interpreter {
     // Calls a function (MODCALL_FUNCTION) or command (MODCALL_COMMAND) with
     // its upper-case name; returns 1 (served, value set for a function),
     // 0 (no one serves it) or -1 (failed, message shown).
-    using Dispatcher = std::function<int32_t(int32_t kind, const std::u16string& name,
-                                             const std::vector<std::u16string>& params,
-                                             std::u16string* value)>;
+    using Dispatcher =
+        std::function<int32_t(int32_t kind, const std::u16string& name,
+                              const std::vector<std::u16string>& params, std::u16string* value)>;
     using Writer = std::function<void(const std::u16string& text)>;
 
     // Lines may nest (a module runs a line that runs a module ...) this deep.
@@ -133,9 +133,9 @@ class Interpreter {
 // ---- Modules -----------------------------------------------------------------
 
 struct HostOptions {
-    bool hostMessages = true;  // HOSTREQ_MESSAGE answered 1 (--no-host-message: 0)
-    bool longResults = true;   // HOSTREQ_LONGRESULT answered 1 (--decline-long-results: 0)
-    intptr_t version = 11800;  // HOSTREQ_VERSION (--host-version N): 1.18
+    bool hostMessages = true; // HOSTREQ_MESSAGE answered 1 (--no-host-message: 0)
+    bool longResults = true;  // HOSTREQ_LONGRESULT answered 1 (--decline-long-results: 0)
+    intptr_t version = 11800; // HOSTREQ_VERSION (--host-version N): 1.18
 };
 
 struct LoadedModule {

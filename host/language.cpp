@@ -35,8 +35,7 @@ std::u16string FromUtf8(const std::string& utf8) {
         size_t j = 1;
         for (; j <= extra && i + j < n; ++j) {
             unsigned char c = static_cast<unsigned char>(utf8[i + j]);
-            if ((c & 0xC0) != 0x80)
-                break;
+            if ((c & 0xC0) != 0x80) break;
             cp = (cp << 6) | (c & 0x3F);
         }
         bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
@@ -90,8 +89,7 @@ std::string ToUtf8(const std::u16string& text) {
 
 std::u16string UpperAscii(std::u16string text) {
     for (char16_t& c : text)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
     return text;
 }
 
@@ -104,8 +102,7 @@ bool IsNameUnit(char16_t c) {
 
 std::vector<std::u16string> SplitParams(const std::u16string& text) {
     std::vector<std::u16string> params;
-    if (text.empty())
-        return params;
+    if (text.empty()) return params;
     std::u16string current;
     bool quoted = false;
     int depth = 0;
@@ -124,8 +121,7 @@ std::vector<std::u16string> SplitParams(const std::u16string& text) {
             ++depth;
             current += c;
         } else if (c == u')') {
-            if (depth > 0)
-                --depth;
+            if (depth > 0) --depth;
             current += c;
         } else if (c == u',' && depth == 0) {
             params.push_back(current);
@@ -157,7 +153,9 @@ size_t FindClosingParenthesis(const std::u16string& text, size_t open) {
 
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 } // namespace
 
@@ -165,13 +163,11 @@ bool ParseCommand(const std::u16string& line, std::u16string* name, std::u16stri
     size_t i = 0;
     while (i < line.size() && IsBlank(line[i]))
         ++i;
-    if (i >= line.size() || line[i] != u'*')
-        return false;
+    if (i >= line.size() || line[i] != u'*') return false;
     size_t start = ++i;
     while (i < line.size() && IsNameUnit(line[i]))
         ++i;
-    if (i == start)
-        return false;
+    if (i == start) return false;
     *name = line.substr(start, i - start);
     while (i < line.size() && IsBlank(line[i]))
         ++i;
@@ -188,19 +184,16 @@ void Interpreter::Error(const std::string& message) {
 Status Interpreter::Nested(const std::function<Status()>& work) {
     if (depth_ >= MAX_DEPTH) {
         Error("command lines nest more than " + std::to_string(MAX_DEPTH) + " deep");
-        if (deferred_ == STATUS_OK)
-            deferred_ = STATUS_FAILED;
+        if (deferred_ == STATUS_OK) deferred_ = STATUS_FAILED;
         return STATUS_FAILED;
     }
     bool outermost = depth_ == 0;
-    if (outermost)
-        deferred_ = STATUS_OK;
+    if (outermost) deferred_ = STATUS_OK;
     ++depth_;
     Status status = work();
     --depth_;
     if (outermost) {
-        if (status == STATUS_OK)
-            status = deferred_;
+        if (status == STATUS_OK) status = deferred_;
         deferred_ = STATUS_OK;
     } else if (status != STATUS_OK && deferred_ == STATUS_OK) {
         // A line or expansion that a module asked for failed: the module
@@ -220,12 +213,10 @@ Status Interpreter::Expand(const std::u16string& text, std::u16string* result) {
 
 Status Interpreter::RunLineHere(const std::u16string& line) {
     std::u16string name, paramText;
-    if (ParseCommand(line, &name, &paramText))
-        return CallCommand(name, paramText);
+    if (ParseCommand(line, &name, &paramText)) return CallCommand(name, paramText);
     std::u16string expanded;
     Status status = ExpandHere(line, &expanded);
-    if (status == STATUS_OK)
-        out_(expanded + u"\n");
+    if (status == STATUS_OK) out_(expanded + u"\n");
     return status;
 }
 
@@ -262,8 +253,7 @@ Status Interpreter::ExpandHere(const std::u16string& text, std::u16string* resul
             }
             std::u16string inner;
             Status status = ExpandHere(text.substr(j + 1, close - j - 1), &inner);
-            if (status != STATUS_OK)
-                return status;
+            if (status != STATUS_OK) return status;
             params = SplitParams(inner);
             i = close + 1;
         } else {
@@ -271,8 +261,7 @@ Status Interpreter::ExpandHere(const std::u16string& text, std::u16string* resul
         }
         std::u16string value;
         Status status = CallFunction(name, params, &value);
-        if (status != STATUS_OK)
-            return status;
+        if (status != STATUS_OK) return status;
         out += value;
     }
     *result = out;
@@ -307,8 +296,7 @@ Status Interpreter::CallFunction(const std::u16string& name,
         }
         Status status = STATUS_OK;
         Settings* settings = UsableSettings(&status);
-        if (settings == nullptr)
-            return status;
+        if (settings == nullptr) return status;
         *value = settings->Get(params[0]);
         return STATUS_OK;
     }
@@ -325,10 +313,8 @@ Status Interpreter::CallCommand(const std::u16string& name, const std::u16string
     std::u16string upper = UpperAscii(name);
     std::u16string expanded;
     Status status = ExpandHere(paramText, &expanded);
-    if (status != STATUS_OK)
-        return status;
-    if (upper == u"SETCUST" || upper == u"CUSTOMIZE")
-        return Setting(upper, expanded);
+    if (status != STATUS_OK) return status;
+    if (upper == u"SETCUST" || upper == u"CUSTOMIZE") return Setting(upper, expanded);
     std::u16string unused;
     int32_t answer = dispatch_(MODCALL_COMMAND, upper, SplitParams(expanded), &unused);
     if (answer == 0) {
@@ -349,8 +335,7 @@ Status Interpreter::Setting(const std::u16string& command, const std::u16string&
     }
     Status status = STATUS_OK;
     Settings* settings = UsableSettings(&status);
-    if (settings == nullptr)
-        return status;
+    if (settings == nullptr) return status;
     std::string error;
     if (!settings->Set(text.substr(0, eq), text.substr(eq + 1), &error)) {
         Error(error);

@@ -65,11 +65,10 @@ struct Host::Call {
 Host::Host(HostOptions options, Interpreter::Writer out, Interpreter::Writer err,
            Settings* settings)
     : options_(options), err_(err),
-      interpreter_(
-          [this](int32_t kind, const std::u16string& name,
-                 const std::vector<std::u16string>& params,
-                 std::u16string* value) { return Dispatch(kind, name, params, value); },
-          std::move(out), err, settings) {
+      interpreter_([this](int32_t kind, const std::u16string& name,
+                          const std::vector<std::u16string>& params,
+                          std::u16string* value) { return Dispatch(kind, name, params, value); },
+                   std::move(out), err, settings) {
     info_.callback = ServiceFunction;
     info_.reserved1 = this;
 }
@@ -87,8 +86,7 @@ Host::~Host() {
 bool Host::Load(const std::filesystem::path& given, std::string* error) {
     std::error_code ec;
     std::filesystem::path path = std::filesystem::absolute(given, ec);
-    if (ec)
-        path = given;
+    if (ec) path = given;
     auto module = std::make_unique<LoadedModule>();
     module->path = path;
 #if defined(_WIN32)
@@ -154,8 +152,7 @@ int32_t Host::Dispatch(int32_t kind, const std::u16string& name,
         calls_.push_back(&inProgress);
         int32_t answer = module->entry(&info_, kind, reinterpret_cast<intptr_t>(&call));
         calls_.pop_back();
-        if (answer == RESULT_NOT_SERVED)
-            continue;
+        if (answer == RESULT_NOT_SERVED) continue;
         if (answer == RESULT_SERVED && kind == MODCALL_FUNCTION)
             *value = inProgress.hasLongResult ? inProgress.longResult
                                               : TextAt(result.data(), result.size());
@@ -167,8 +164,7 @@ int32_t Host::Dispatch(int32_t kind, const std::u16string& name,
 intptr_t Host::Answer(int32_t request, void* argument) {
     switch (request) {
     case HOSTREQ_MESSAGE:
-        if (!options_.hostMessages || argument == nullptr)
-            return 0;
+        if (!options_.hostMessages || argument == nullptr) return 0;
         err_(TextAt(argument) + u"\n");
         return 1;
     case HOSTREQ_LONGRESULT:
@@ -182,8 +178,7 @@ intptr_t Host::Answer(int32_t request, void* argument) {
     case HOSTREQ_VERSION:
         return options_.version;
     case HOSTREQ_EXPAND: {
-        if (argument == nullptr)
-            return 0;
+        if (argument == nullptr) return 0;
         char16_t* buffer = static_cast<char16_t*>(argument);
         std::u16string expanded;
         if (interpreter_.Expand(TextAt(buffer, RESULT_BUFFER_UNITS), &expanded) != STATUS_OK)
@@ -194,8 +189,7 @@ intptr_t Host::Answer(int32_t request, void* argument) {
         return 1;
     }
     case HOSTREQ_EXECUTE:
-        if (argument == nullptr)
-            return 0;
+        if (argument == nullptr) return 0;
         return interpreter_.RunLine(TextAt(argument)) == STATUS_OK ? 1 : 0;
     default:
         return 0;
@@ -224,8 +218,7 @@ namespace {
 #if defined(_WIN32)
 void Write(DWORD which, const std::u16string& text) {
     HANDLE handle = ::GetStdHandle(which);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
     DWORD mode = 0;
     if (::GetConsoleMode(handle, &mode)) {
         // A console shows UTF-16 as it is.
@@ -238,13 +231,18 @@ void Write(DWORD which, const std::u16string& text) {
     while (done < bytes.size()) {
         DWORD wrote = 0;
         if (!::WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                         &wrote, nullptr) || wrote == 0)
+                         &wrote, nullptr) ||
+            wrote == 0)
             return;
         done += wrote;
     }
 }
-void WriteOut(const std::u16string& text) { Write(STD_OUTPUT_HANDLE, text); }
-void WriteErr(const std::u16string& text) { Write(STD_ERROR_HANDLE, text); }
+void WriteOut(const std::u16string& text) {
+    Write(STD_OUTPUT_HANDLE, text);
+}
+void WriteErr(const std::u16string& text) {
+    Write(STD_ERROR_HANDLE, text);
+}
 #else
 // Straight to the descriptor, unbuffered, so that the host's lines and the
 // module's own writes to the same stream come out in the order they were made.
@@ -253,18 +251,22 @@ void Write(int fd, const std::u16string& text) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return;
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return;
         done += static_cast<size_t>(wrote);
     }
 }
-void WriteOut(const std::u16string& text) { Write(1, text); }
-void WriteErr(const std::u16string& text) { Write(2, text); }
+void WriteOut(const std::u16string& text) {
+    Write(1, text);
+}
+void WriteErr(const std::u16string& text) {
+    Write(2, text);
+}
 #endif
 
-void Complain(const std::string& message) { WriteErr(FromUtf8("murlin-host: " + message + "\n")); }
+void Complain(const std::string& message) {
+    WriteErr(FromUtf8("murlin-host: " + message + "\n"));
+}
 
 const char USAGE[] =
     "usage: murlin-host [options] [LINE | -f FILE]...\n"
@@ -292,15 +294,12 @@ struct Job {
 };
 
 bool ParseNumber(const std::u16string& text, intptr_t* value) {
-    if (text.empty())
-        return false;
+    if (text.empty()) return false;
     size_t i = text[0] == u'-' ? 1 : 0;
-    if (i == text.size())
-        return false;
+    if (i == text.size()) return false;
     long long v = 0;
     for (; i < text.size(); ++i) {
-        if (text[i] < u'0' || text[i] > u'9' || v > 1000000000000LL)
-            return false;
+        if (text[i] < u'0' || text[i] > u'9' || v > 1000000000000LL) return false;
         v = v * 10 + (text[i] - u'0');
     }
     *value = static_cast<intptr_t>(text[0] == u'-' ? -v : v);
@@ -332,30 +331,25 @@ bool ReadLines(const std::filesystem::path& path, std::vector<std::u16string>* l
     char buffer[65536];
     for (;;) {
         ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
+        if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
             ::close(fd);
             return false;
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         bytes.append(buffer, static_cast<size_t>(got));
     }
     ::close(fd);
 #endif
     std::u16string text = FromUtf8(bytes);
-    if (!text.empty() && text[0] == u'\uFEFF')
-        text.erase(0, 1);
+    if (!text.empty() && text[0] == u'\uFEFF') text.erase(0, 1);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find(u'\n', start);
-        if (end == std::u16string::npos)
-            end = text.size();
+        if (end == std::u16string::npos) end = text.size();
         std::u16string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r')
-            line.pop_back();
+        if (!line.empty() && line.back() == u'\r') line.pop_back();
         lines->push_back(line);
         start = end + 1;
     }
@@ -365,10 +359,8 @@ bool ReadLines(const std::filesystem::path& path, std::vector<std::u16string>* l
 std::string KindsText(uint32_t kinds) {
     std::string text;
     for (int bit = 0; bit < 32; ++bit) {
-        if ((kinds & (1u << bit)) == 0)
-            continue;
-        if (!text.empty())
-            text += ", ";
+        if ((kinds & (1u << bit)) == 0) continue;
+        if (!text.empty()) text += ", ";
         text += std::to_string(bit);
         if (bit == MODCALL_COMMAND)
             text += " (commands)";
@@ -420,20 +412,16 @@ int Main(const std::vector<std::u16string>& args) {
             WriteOut(FromUtf8(USAGE));
             return STATUS_OK;
         } else if (name == u"-f" || name == u"--file") {
-            if (!value(&v))
-                return STATUS_SETUP;
+            if (!value(&v)) return STATUS_SETUP;
             jobs.push_back({true, v});
         } else if (name == u"--module") {
-            if (!value(&v))
-                return STATUS_SETUP;
+            if (!value(&v)) return STATUS_SETUP;
             modulePaths.push_back(PathFrom(v));
         } else if (name == u"--settings") {
-            if (!value(&v))
-                return STATUS_SETUP;
+            if (!value(&v)) return STATUS_SETUP;
             settingsFile = PathFrom(v);
         } else if (name == u"--host-version") {
-            if (!value(&v))
-                return STATUS_SETUP;
+            if (!value(&v)) return STATUS_SETUP;
             if (!ParseNumber(v, &options.version)) {
                 Complain("--host-version needs a decimal number, not " + ToUtf8(v));
                 return STATUS_SETUP;
@@ -457,10 +445,10 @@ int Main(const std::vector<std::u16string>& args) {
     // The settings file is found now but read only when a line uses it; with
     // no configuration directory, only a line that uses settings fails.
     std::string settingsError;
-    bool haveSettingsPath = !settingsFile.empty() || DefaultSettingsPath(&settingsFile, &settingsError);
+    bool haveSettingsPath =
+        !settingsFile.empty() || DefaultSettingsPath(&settingsFile, &settingsError);
     Settings settings(settingsFile);
-    if (modulePaths.empty())
-        modulePaths.push_back(DefaultModulePath());
+    if (modulePaths.empty()) modulePaths.push_back(DefaultModulePath());
 
     Host host(options, WriteOut, WriteErr, haveSettingsPath ? &settings : nullptr);
     for (const auto& path : modulePaths) {
@@ -480,8 +468,7 @@ int Main(const std::vector<std::u16string>& args) {
     for (const Job& job : jobs) {
         if (!job.file) {
             Status status = host.Lines().RunLine(job.text);
-            if (status != STATUS_OK)
-                return status;
+            if (status != STATUS_OK) return status;
             continue;
         }
         std::vector<std::u16string> lines;
@@ -492,8 +479,7 @@ int Main(const std::vector<std::u16string>& args) {
         }
         for (const std::u16string& line : lines) {
             Status status = host.Lines().RunLine(line);
-            if (status != STATUS_OK)
-                return status;
+            if (status != STATUS_OK) return status;
         }
     }
     return STATUS_OK;

@@ -20,7 +20,8 @@ namespace murlin_host {
 
 namespace {
 
-constexpr char HEADER[] = "; murlin-host settings: NAME=VALUE, UTF-8; \\\\ \\n \\r \\= are escapes\n";
+constexpr char HEADER[] =
+    "; murlin-host settings: NAME=VALUE, UTF-8; \\\\ \\n \\r \\= are escapes\n";
 
 // Backslash, line ends, and in names the equals sign are escaped.
 void Escape(const std::u16string& text, bool name, std::string* out) {
@@ -50,7 +51,9 @@ std::string PathText(const std::filesystem::path& path) {
 }
 
 #if defined(_WIN32)
-std::string SystemError(DWORD code) { return "error " + std::to_string(code); }
+std::string SystemError(DWORD code) {
+    return "error " + std::to_string(code);
+}
 #endif
 
 // The whole file; false when it exists but cannot be read.
@@ -59,13 +62,12 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, bool* 
     bytes->clear();
     *exists = false;
 #if defined(_WIN32)
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD code = ::GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-            return true;
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
         *error = "cannot read " + PathText(path) + ": " + SystemError(code);
         return false;
     }
@@ -75,15 +77,13 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, bool* 
     bool ok = true;
     while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
         bytes->append(buffer, got);
-    if (!ok)
-        *error = "cannot read " + PathText(path) + ": " + SystemError(::GetLastError());
+    if (!ok) *error = "cannot read " + PathText(path) + ": " + SystemError(::GetLastError());
     ::CloseHandle(file);
     return ok;
 #else
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return true;
+        if (errno == ENOENT || errno == ENOTDIR) return true;
         *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
         return false;
     }
@@ -115,10 +115,10 @@ bool CrashInRewrite() {
 
 // Writes the bytes to a temporary file beside the target, flushes it to the
 // disk, and renames it over the target.
-bool ReplaceFile(const std::filesystem::path& target, const std::string& bytes, std::string* error) {
+bool ReplaceFile(const std::filesystem::path& target, const std::string& bytes,
+                 std::string* error) {
     std::error_code ec;
-    if (target.has_parent_path())
-        std::filesystem::create_directories(target.parent_path(), ec);
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
     if (ec) {
         *error = "cannot create " + PathText(target.parent_path()) + ": " + ec.message();
         return false;
@@ -144,8 +144,7 @@ bool ReplaceFile(const std::filesystem::path& target, const std::string& bytes, 
     ok = ok && ::FlushFileBuffers(file) != 0;
     DWORD code = ok ? 0 : ::GetLastError();
     ::CloseHandle(file);
-    if (CrashInRewrite())
-        ::ExitProcess(99);
+    if (CrashInRewrite()) ::ExitProcess(99);
     if (ok && !::MoveFileExW(temp.c_str(), target.c_str(),
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
@@ -169,20 +168,16 @@ bool ReplaceFile(const std::filesystem::path& target, const std::string& bytes, 
     while (done < length) {
         ssize_t wrote = ::write(fd, bytes.data() + done, length - done);
         if (wrote < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             code = errno;
             break;
         }
         done += static_cast<size_t>(wrote);
     }
-    if (code == 0 && ::fsync(fd) != 0)
-        code = errno;
+    if (code == 0 && ::fsync(fd) != 0) code = errno;
     ::close(fd);
-    if (CrashInRewrite())
-        ::_exit(99);
-    if (code == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
-        code = errno;
+    if (CrashInRewrite()) ::_exit(99);
+    if (code == 0 && ::rename(temp.c_str(), target.c_str()) != 0) code = errno;
     if (code != 0) {
         *error = "cannot write " + PathText(target) + ": " + std::strerror(code);
         ::unlink(temp.c_str());
@@ -215,19 +210,15 @@ std::string Settings::Serialize(const std::map<std::u16string, std::u16string>& 
 std::map<std::u16string, std::u16string> Settings::Parse(const std::string& utf8) {
     std::map<std::u16string, std::u16string> values;
     std::u16string text = FromUtf8(utf8);
-    if (!text.empty() && text[0] == u'\uFEFF')
-        text.erase(0, 1);
+    if (!text.empty() && text[0] == u'\uFEFF') text.erase(0, 1);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find(u'\n', start);
-        if (end == std::u16string::npos)
-            end = text.size();
+        if (end == std::u16string::npos) end = text.size();
         std::u16string line = text.substr(start, end - start);
         start = end + 1;
-        if (!line.empty() && line.back() == u'\r')
-            line.pop_back();
-        if (line.empty() || line[0] == u';' || line[0] == u'#' || line[0] == u'[')
-            continue;
+        if (!line.empty() && line.back() == u'\r') line.pop_back();
+        if (line.empty() || line[0] == u';' || line[0] == u'#' || line[0] == u'[') continue;
         std::u16string name, value;
         std::u16string* into = &name;
         bool sawEquals = false;
@@ -243,8 +234,7 @@ std::map<std::u16string, std::u16string> Settings::Parse(const std::string& utf8
                 *into += c;
             }
         }
-        if (sawEquals && !name.empty())
-            values[name] = value;
+        if (sawEquals && !name.empty()) values[name] = value;
     }
     return values;
 }
@@ -252,8 +242,7 @@ std::map<std::u16string, std::u16string> Settings::Parse(const std::string& utf8
 bool Settings::Load(std::string* error) {
     std::string bytes;
     bool exists = false;
-    if (!ReadWholeFile(file_, &bytes, &exists, error))
-        return false;
+    if (!ReadWholeFile(file_, &bytes, &exists, error)) return false;
     values_ = Parse(bytes);
     loaded_ = true;
     return true;
@@ -265,12 +254,10 @@ std::u16string Settings::Get(const std::u16string& name) const {
 }
 
 bool Settings::Set(const std::u16string& name, const std::u16string& value, std::string* error) {
-    if (!loaded_ && !Load(error))
-        return false;
+    if (!loaded_ && !Load(error)) return false;
     std::map<std::u16string, std::u16string> changed = values_;
     changed[name] = value;
-    if (!ReplaceFile(file_, Serialize(changed), error))
-        return false;
+    if (!ReplaceFile(file_, Serialize(changed), error)) return false;
     values_ = std::move(changed);
     return true;
 }
@@ -295,7 +282,8 @@ bool DefaultSettingsPath(std::filesystem::path* path, std::string* error) {
     }
     const char* home = std::getenv("HOME");
     if (home == nullptr || home[0] == 0) {
-        *error = "neither XDG_CONFIG_HOME nor HOME is set; name a settings file with --settings FILE";
+        *error =
+            "neither XDG_CONFIG_HOME nor HOME is set; name a settings file with --settings FILE";
         return false;
     }
     *path = std::filesystem::path(home) / ".config" / "murlin" / "settings.ini";

@@ -74,8 +74,8 @@ class HostFiles : public ::testing::Test {
   protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
-              ("murlin-host-e2e-" + std::string(::testing::UnitTest::GetInstance()
-                                                     ->current_test_info()->name()));
+              ("murlin-host-e2e-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }
@@ -94,7 +94,8 @@ TEST_F(HostFiles, RunsTheLinesOfAUtf8File) {
     std::ofstream(std::filesystem::u8path(Path("lines.txt")), std::ios::binary)
         << "\xEF\xBB\xBF%*leftstr(\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E,2)\r\n*setcust _User:n=4\r\n"
            "n=%*getcust(_User:n)\n";
-    ProcessResult r = RunHost({"--settings", Path("s.ini"), "first", "-f", Path("lines.txt"), "last"});
+    ProcessResult r =
+        RunHost({"--settings", Path("s.ini"), "first", "-f", Path("lines.txt"), "last"});
     EXPECT_EQ(0, r.exitCode) << r.err;
     EXPECT_EQ("first\n\xE6\x97\xA5\xE6\x9C\xAC\nn=4\nlast\n", r.out);
     r = RunHost({"-f", Path("missing.txt")});
@@ -103,7 +104,8 @@ TEST_F(HostFiles, RunsTheLinesOfAUtf8File) {
 
 TEST_F(HostFiles, ConsecutiveRunsShareTheSettingsFile) {
     std::string settings = Path("settings.ini");
-    ProcessResult r = RunHost({"--settings", settings, "[%*getcust(_User:menu)]", "*setcust _User:menu=1"});
+    ProcessResult r =
+        RunHost({"--settings", settings, "[%*getcust(_User:menu)]", "*setcust _User:menu=1"});
     EXPECT_EQ(0, r.exitCode) << r.err;
     EXPECT_EQ("[]\n", r.out);
     r = RunHost({"--settings", settings, "*customize K=on", "*setcust _User:menu=%*padding(2,1)"});
@@ -121,22 +123,24 @@ TEST_F(HostFiles, DefaultSettingsFileUnderTheConfigurationDirectory) {
 #endif
     ProcessResult r = RunHost({"*setcust _User:x=\xC3\xA9t\xC3\xA9"}, options);
     EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_NE(std::string::npos, Contents(Path("murlin/settings.ini")).find("_User:x=\xC3\xA9t\xC3\xA9\n"));
+    EXPECT_NE(std::string::npos,
+              Contents(Path("murlin/settings.ini")).find("_User:x=\xC3\xA9t\xC3\xA9\n"));
     r = RunHost({"%*getcust(_User:x)"}, options);
     EXPECT_EQ("\xC3\xA9t\xC3\xA9\n", r.out);
 }
 
 TEST_F(HostFiles, ACrashDuringTheRewriteLeavesTheOldFileWhole) {
     std::string settings = Path("settings.ini");
-    ASSERT_EQ(0, RunHost({"--settings", settings, "*setcust _User:a=1", "*setcust _User:b=2"}).exitCode);
+    ASSERT_EQ(
+        0, RunHost({"--settings", settings, "*setcust _User:a=1", "*setcust _User:b=2"}).exitCode);
     std::string before = Contents(settings);
     ProcessOptions crash;
     crash.env = {{"MURLIN_HOST_CRASH_IN_REWRITE", "1"}};
     ProcessResult r = RunHost({"--settings", settings, "*setcust _User:a=changed"}, crash);
     EXPECT_NE(0, r.exitCode);
     EXPECT_EQ(before, Contents(settings));
-    r = RunHost({"--settings", settings, "%*getcust(_User:a)%*getcust(_User:b)", "*setcust _User:a=3",
-                 "%*getcust(_User:a)"});
+    r = RunHost({"--settings", settings, "%*getcust(_User:a)%*getcust(_User:b)",
+                 "*setcust _User:a=3", "%*getcust(_User:a)"});
     EXPECT_EQ(0, r.exitCode) << r.err;
     EXPECT_EQ("12\n3\n", r.out);
 }

@@ -45,8 +45,10 @@ TEST(HostCalls, ParametersArriveSplitAndUnquoted) {
         {{"%*echo(\"a,b\",\"say \"\"hi\"\"\")"}, 0, "2:[a,b][say \"hi\"]\n", ""},
         {{"%*echo(f(a,b),(c,d))"}, 0, "2:[f(a,b)][(c,d)]\n", ""},
         {{"%*echo(%%,%%%%)"}, 0, "2:[%][%%]\n", ""},
-        {{"%*echo(\xE6\x97\xA5\xE6\x9C\xAC,\xF0\x9F\x98\x80)"}, 0,
-         "2:[\xE6\x97\xA5\xE6\x9C\xAC][\xF0\x9F\x98\x80]\n", ""},
+        {{"%*echo(\xE6\x97\xA5\xE6\x9C\xAC,\xF0\x9F\x98\x80)"},
+         0,
+         "2:[\xE6\x97\xA5\xE6\x9C\xAC][\xF0\x9F\x98\x80]\n",
+         ""},
         {{"*Record a,\"b,c\"", "%*recorded()"}, 0, "2:[a][b,c]\n", ""},
         {{"%*buffer()"}, 0, "empty\n", ""},
     };
@@ -62,8 +64,10 @@ TEST(HostCalls, EveryRequestIsAnswered) {
         {{"--decline-long-results", "%*long(5000)"}, 0, "declined 0\n", ""},
         {{"%*hostversion()"}, 0, "11800\n", ""},
         {{"--host-version", "20304", "%*hostversion()"}, 0, "20304\n", ""},
-        {{"*setcust _User:v=7", "%*expand(v=%%*getcust(_User:v) %%*echo(a,b))"}, 0,
-         "v=7 2:[a][b]\n", ""},
+        {{"*setcust _User:v=7", "%*expand(v=%%*getcust(_User:v) %%*echo(a,b))"},
+         0,
+         "v=7 2:[a][b]\n",
+         ""},
         // An expansion longer than the buffer is cut at 1023 units and a NUL.
         {{"%*expandinfo(%%*long(3000))"}, 0, "1,1023,intact\n", ""},
         {{"%*expandinfo(short)"}, 0, "1,5,intact\n", ""},
@@ -90,8 +94,8 @@ TEST(HostCalls, FailuresInsideRequestsEndTheRun) {
 }
 
 TEST(HostCalls, ModulesAreAskedInLoadOrder) {
-    ProcessResult r = RunHost({"--module", MURLIN_HOST_TEST_MODULE, "--module",
-                               BuiltModulePath(), "--info", "%*echo(a)", "%*leftstr(abc,1)"});
+    ProcessResult r = RunHost({"--module", MURLIN_HOST_TEST_MODULE, "--module", BuiltModulePath(),
+                               "--info", "%*echo(a)", "%*leftstr(abc,1)"});
     EXPECT_EQ(0, r.exitCode) << r.err;
     size_t test = r.out.find("Murlin host test module");
     size_t murlin = r.out.find("Ombry Text Module R7");

@@ -54,8 +54,7 @@ std::u16string Number(long long n) {
 long long ReadNumber(const std::u16string& text) {
     long long n = 0;
     for (char16_t c : text)
-        if (c >= u'0' && c <= u'9')
-            n = n * 10 + (c - u'0');
+        if (c >= u'0' && c <= u'9') n = n * 10 + (c - u'0');
     return n;
 }
 
@@ -89,8 +88,7 @@ int32_t Function(HostInfo* host, ModuleCall* call) {
         Put(call, Number(Ask(host, HOSTREQ_MESSAGE, const_cast<char16_t*>(first.c_str()))));
     } else if (name == u"LONG") {
         std::u16string text(static_cast<size_t>(ReadNumber(first)), u'x');
-        if (!text.empty())
-            text.back() = u'!';
+        if (!text.empty()) text.back() = u'!';
         intptr_t answer = Ask(host, HOSTREQ_LONGRESULT, const_cast<char16_t*>(text.c_str()));
         // The text is the module's: it is gone when the request returns.
         std::fill(text.begin(), text.end(), u'#');
@@ -157,8 +155,7 @@ int32_t Command(HostInfo* host, ModuleCall* call) {
 
 bool UpperCaseWithItsKey(const ModuleCall* call) {
     for (const char16_t* p = call->name; *p != 0; ++p)
-        if (*p >= u'a' && *p <= u'z')
-            return false;
+        if (*p >= u'a' && *p <= u'z') return false;
     return call->nameKey == NameKey(call->name);
 }
 
@@ -168,17 +165,14 @@ extern "C" MODULE_EXPORT int32_t MODULE_ENTRY_CONV ModuleEntry(HostInfo* host, i
                                                                intptr_t param) {
     if (kind == MODCALL_INFO) {
         const char* refuse = std::getenv("MURLIN_TEST_MODULE_REFUSE");
-        if (refuse != nullptr && *refuse != 0)
-            return RESULT_NOT_SERVED;
+        if (refuse != nullptr && *refuse != 0) return RESULT_NOT_SERVED;
         auto* request = reinterpret_cast<ModuleInfoRequest*>(param);
         request->servedKinds = MODULE_SERVED_KINDS;
         std::memcpy(request->titleBuffer, TITLE, sizeof TITLE);
         return RESULT_SERVED;
     }
-    if (kind != MODCALL_FUNCTION && kind != MODCALL_COMMAND)
-        return RESULT_NOT_SERVED;
+    if (kind != MODCALL_FUNCTION && kind != MODCALL_COMMAND) return RESULT_NOT_SERVED;
     auto* call = reinterpret_cast<ModuleCall*>(param);
-    if (!UpperCaseWithItsKey(call))
-        return RESULT_NOT_SERVED;
+    if (!UpperCaseWithItsKey(call)) return RESULT_NOT_SERVED;
     return kind == MODCALL_FUNCTION ? Function(host, call) : Command(host, call);
 }

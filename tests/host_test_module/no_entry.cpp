@@ -5,4 +5,6 @@
 #define EXPORTED __attribute__((visibility("default")))
 #endif
 
-extern "C" EXPORTED int NotAModule() { return 0; }
+extern "C" EXPORTED int NotAModule() {
+    return 0;
+}

@@ -47,9 +47,9 @@ ProcessResult RunHost(const std::vector<std::string>& args, const ProcessOptions
 namespace {
 
 std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty())
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (utf8.empty()) return std::wstring();
+    int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
     return wide;
@@ -86,8 +86,7 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::string, std::stri
     wchar_t* strings = ::GetEnvironmentStringsW();
     for (const wchar_t* p = strings; p != nullptr && *p != 0; p += wcslen(p) + 1)
         entries.emplace_back(p);
-    if (strings != nullptr)
-        ::FreeEnvironmentStringsW(strings);
+    if (strings != nullptr) ::FreeEnvironmentStringsW(strings);
     auto nameOf = [](const std::wstring& entry) {
         // Entries such as "=C:=C:\\" begin with the equals sign.
         size_t eq = entry.find(L'=', 1);
@@ -103,8 +102,7 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::string, std::stri
                 replaced = true;
             }
         }
-        if (!replaced)
-            entries.push_back(entry);
+        if (!replaced) entries.push_back(entry);
     }
     std::wstring block;
     for (const std::wstring& entry : entries) {
@@ -127,8 +125,7 @@ void WriteAll(HANDLE pipe, const std::string* data) {
     while (done < data->size()) {
         DWORD wrote = 0;
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(data->size() - done, 65536));
-        if (!::WriteFile(pipe, data->data() + done, chunk, &wrote, nullptr) || wrote == 0)
-            break;
+        if (!::WriteFile(pipe, data->data() + done, chunk, &wrote, nullptr) || wrote == 0) break;
         done += wrote;
     }
     ::CloseHandle(pipe);
@@ -151,8 +148,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         !::CreatePipe(&errRead, &errWrite, &inherit, 0)) {
         result.err = ErrorText("CreatePipe");
         for (HANDLE h : {inRead, inWrite, outRead, outWrite, errRead, errWrite})
-            if (h != nullptr)
-                ::CloseHandle(h);
+            if (h != nullptr) ::CloseHandle(h);
         return result;
     }
     // The parent's ends stay out of the child.
@@ -177,10 +173,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
-    BOOL started = ::CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                    CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, &environment[0],
-                                    directory.empty() ? nullptr : directory.c_str(), &startup,
-                                    &process);
+    BOOL started =
+        ::CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                         CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, &environment[0],
+                         directory.empty() ? nullptr : directory.c_str(), &startup, &process);
     ::CloseHandle(inRead);
     ::CloseHandle(outWrite);
     ::CloseHandle(errWrite);
@@ -215,27 +211,23 @@ namespace {
 
 // The program as execve wants it: a name without a slash is looked up in PATH.
 std::string Locate(const std::string& program) {
-    if (program.find('/') != std::string::npos)
-        return program;
+    if (program.find('/') != std::string::npos) return program;
     const char* path = std::getenv("PATH");
     std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
     size_t start = 0;
     while (start <= dirs.size()) {
         size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
+        if (end == std::string::npos) end = dirs.size();
         std::string dir = dirs.substr(start, end - start);
         std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
         start = end + 1;
     }
     return program;
 }
 
 void CloseFd(int& fd) {
-    if (fd >= 0)
-        ::close(fd);
+    if (fd >= 0) ::close(fd);
     fd = -1;
 }
 
@@ -263,8 +255,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         bool overridden = false;
         for (const auto& addition : options.env)
             overridden = overridden || addition.first == name;
-        if (!overridden)
-            envStrings.push_back(entry);
+        if (!overridden) envStrings.push_back(entry);
     }
     for (const auto& addition : options.env)
         envStrings.push_back(addition.first + "=" + addition.second);
@@ -274,8 +265,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     envp.push_back(nullptr);
 
     int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1}, report[2] = {-1, -1};
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
-        ::pipe2(report, O_CLOEXEC) != 0) {
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+        ::pipe2(err, O_CLOEXEC) != 0 || ::pipe2(report, O_CLOEXEC) != 0) {
         result.err = std::string("pipe failed: ") + std::strerror(errno);
         for (int* p : {in, out, err, report}) {
             CloseFd(p[0]);
@@ -286,7 +277,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     // A child that has closed its standard input must not kill us with SIGPIPE.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const char* directory = options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
+    const char* directory =
+        options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
     pid_t pid = ::fork();
     if (pid == 0) {
         ::signal(SIGPIPE, SIG_DFL);
@@ -327,24 +319,19 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     while (in[1] >= 0 || out[0] >= 0 || err[0] >= 0) {
         pollfd fds[3];
         nfds_t n = 0;
-        if (in[1] >= 0)
-            fds[n++] = {in[1], POLLOUT, 0};
-        if (out[0] >= 0)
-            fds[n++] = {out[0], POLLIN, 0};
-        if (err[0] >= 0)
-            fds[n++] = {err[0], POLLIN, 0};
+        if (in[1] >= 0) fds[n++] = {in[1], POLLOUT, 0};
+        if (out[0] >= 0) fds[n++] = {out[0], POLLIN, 0};
+        if (err[0] >= 0) fds[n++] = {err[0], POLLIN, 0};
         if (::poll(fds, n, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             break;
         }
         for (nfds_t i = 0; i < n; ++i) {
-            if (fds[i].revents == 0)
-                continue;
+            if (fds[i].revents == 0) continue;
             if (fds[i].fd == in[1]) {
-                ssize_t w = ::write(in[1], options.input.data() + written, options.input.size() - written);
-                if (w > 0)
-                    written += static_cast<size_t>(w);
+                ssize_t w =
+                    ::write(in[1], options.input.data() + written, options.input.size() - written);
+                if (w > 0) written += static_cast<size_t>(w);
                 if ((w < 0 && errno != EAGAIN && errno != EINTR) || written == options.input.size())
                     CloseFd(in[1]);
                 continue;

@@ -79,10 +79,8 @@ class HostInterpreterTest : public ::testing::Test {
             [this](int32_t kind, const std::u16string& name,
                    const std::vector<std::u16string>& params, std::u16string* value) -> int32_t {
                 calls.push_back({kind, ToUtf8(name), Show(params)});
-                if (name == u"UNKNOWN")
-                    return 0;
-                if (name == u"FAIL")
-                    return -1;
+                if (name == u"UNKNOWN") return 0;
+                if (name == u"FAIL") return -1;
                 *value = u"<" + name + u" " + FromUtf8(Show(params)) + u">";
                 return 1;
             },

@@ -25,7 +25,8 @@ TEST(HostSettingsFile, EveryNameAndValueSurvivesTheTextForm) {
 }
 
 TEST(HostSettingsFile, ReadsWhatPeopleWrite) {
-    auto values = Settings::Parse("\xEF\xBB\xBF; comment\r\n[section]\r\na=1\r\n\r\nb=x=y\nnoequals\n=v\n");
+    auto values =
+        Settings::Parse("\xEF\xBB\xBF; comment\r\n[section]\r\na=1\r\n\r\nb=x=y\nnoequals\n=v\n");
     std::map<std::u16string, std::u16string> expected = {{u"a", u"1"}, {u"b", u"x=y"}};
     EXPECT_EQ(expected, values);
 }
