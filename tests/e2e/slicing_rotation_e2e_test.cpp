@@ -1,0 +1,80 @@
+// Slicing and rotation through murlin-host and the module of this build:
+// natively, and in the Windows builds under Wine in the build's width.
+#include "tests/support/process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+std::string TempSettings(const char* name) {
+    auto path = std::filesystem::temp_directory_path() / name;
+    std::filesystem::remove(path);
+    return path.string();
+}
+
+TEST(RotationThroughHost, ThreeCommandsTakeFourRunsToComeBack) {
+    std::string settings = TempSettings("murlin-rotation-e2e.ini");
+    const char* expected[] = {"first\n", "second\n", "third\n", "first\n"};
+    for (const char* want : expected) {
+        ProcessResult r =
+            RunHost({"--settings", settings, "*rotateexecute menu,first,second,third"});
+        EXPECT_EQ(0, r.exitCode) << r.err;
+        EXPECT_EQ(want, r.out);
+    }
+    ProcessResult stored = RunHost({"--settings", settings, "%*getcust(_User:menu)"});
+    EXPECT_EQ("1\n", stored.out);
+    std::filesystem::remove(settings);
+}
+
+TEST(RotationThroughHost, CustomizeStepsThroughValuesAndWraps) {
+    std::string settings = TempSettings("murlin-customize-e2e.ini");
+    ProcessResult first = RunHost(
+        {"--settings", settings, "*customize K=a", "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"});
+    EXPECT_EQ("b\n", first.out) << first.err;
+    std::string got;
+    for (int i = 0; i < 3; ++i)
+        got +=
+            RunHost({"--settings", settings, "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"}).out;
+    EXPECT_EQ("c\na\nb\n", got);
+    std::filesystem::remove(settings);
+}
+
+TEST(RotationThroughHost, TooFewParametersShowTheUsage) {
+    ProcessResult r = RunHost({"*rotateexecute menu"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("*RotateExecute [id],\"command1\",\"command2\"[...]"));
+}
+
+TEST(SlicingThroughHost, LongSliceIsOfferedOrCutAt1008) {
+    std::string text(3000, 'x');
+    for (int i = 0; i < 3000; i += 7)
+        text[i] = 'y';
+    std::string line = "%*midstr(" + text + ",100)";
+    ProcessResult whole = RunHost({line});
+    EXPECT_EQ(text.substr(100) + "\n", whole.out);
+    ProcessResult cut = RunHost({"--decline-long-results", line});
+    EXPECT_EQ(text.substr(100, 1008) + "\n", cut.out);
+}
+
+TEST(SlicingThroughHost, PaddingAndSlicesOfNonAsciiText) {
+    struct Case {
+        const char* line;
+        const char* out;
+    } cases[] = {
+        {"%*padding(42,5,0)", "00042\n"},
+        {"[%*padding(abc,6,)]", "[   abc]\n"},
+        {"%*leftstr(\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E,2)", "\xE6\x97\xA5\xE6\x9C\xAC\n"},
+        {"%*rightstr(h\xC3\xA9llo,4)", "\xC3\xA9llo\n"},
+    };
+    for (const Case& c : cases) {
+        ProcessResult r = RunHost({c.line});
+        EXPECT_EQ(0, r.exitCode) << c.line << r.err;
+        EXPECT_EQ(c.out, r.out) << c.line;
+    }
+}
+
+} // namespace
