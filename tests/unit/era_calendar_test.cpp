@@ -248,28 +248,4 @@ TEST_F(EraTest, ShortAndMalformedValuesNeverOverrun) {
     }
 }
 
-TEST_F(EraTest, WritersStopAtTheEndOfTheirRoom) {
-    EXPECT_EQ(
-        u"R0",
-        Write([](TextOut out) { return FormatEraForDate(Day(2024, 3, 5), out, ERA_LETTER_FORM); },
-              3));
-    EXPECT_EQ(u"", Write(
-                       [](TextOut out) {
-                           return FormatEraByLetter(Day(2024, 3, 5), out, ERA_NAME_FORM, u'S');
-                       },
-                       1));
-    ForgetEraBoundary();
-    Registry({ERA_2030});
-    EXPECT_EQ(
-        u"\u5149",
-        Write([](TextOut out) { return FormatEraForDate(Day(2031, 1, 1), out, ERA_NAME_FORM); },
-              2));
-}
-
-TEST(DateKey, OrdersDates) {
-    EXPECT_EQ(20190501u, DateKey(Day(2019, 5, 1)));
-    EXPECT_LT(DateKey(Day(2019, 4, 30)), DateKey(Day(2019, 5, 1)));
-    EXPECT_EQ(655351231u, DateKey(Day(65535, 12, 31)));
-}
-
 } // namespace
