@@ -30,6 +30,16 @@ struct SearchRecord {
     uint32_t tag;
 };
 
+// The record behind a handle of ours, or null for any other handle (the
+// invalid one, a standard handle's small number, a record of the other kind).
+template <typename Record> Record* Own(os::HANDLE handle, uint32_t tag) {
+    auto* record = static_cast<Record*>(handle);
+    if (handle == os::InvalidHandle() || reinterpret_cast<uintptr_t>(handle) < 0x10000 ||
+        record->tag != tag)
+        return nullptr;
+    return record;
+}
+
 os::FILETIME FromTimespec(const timespec& t) {
     return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
 }
@@ -161,11 +171,9 @@ HANDLE CreateFileW(const char16_t* name, DWORD, DWORD, void*, DWORD, DWORD, HAND
 }
 
 BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
-    auto* file = static_cast<FileRecord*>(handle);
+    auto* file = Own<FileRecord>(handle, FILE_HANDLE_TAG);
     struct stat st;
-    if (file == nullptr || handle == InvalidHandle() || file->tag != FILE_HANDLE_TAG ||
-        fstat(file->fd, &st) != 0)
-        return 0;
+    if (file == nullptr || fstat(file->fd, &st) != 0) return 0;
     Times times = TimesOf(file->fd, "", AT_EMPTY_PATH, st);
     memset(info, 0, sizeof *info);
     info->dwFileAttributes = AttributesOf(st, nullptr);
@@ -185,10 +193,8 @@ BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info)
 
 // Closes the handles of CreateFileW; any other handle is refused.
 BOOL CloseHandle(HANDLE handle) {
-    auto* file = static_cast<FileRecord*>(handle);
-    if (file == nullptr || handle == InvalidHandle() ||
-        reinterpret_cast<uintptr_t>(handle) < 0x10000 || file->tag != FILE_HANDLE_TAG)
-        return 0;
+    auto* file = Own<FileRecord>(handle, FILE_HANDLE_TAG);
+    if (file == nullptr) return 0;
     close(file->fd);
     file->tag = 0;
     free(file);
@@ -217,9 +223,8 @@ HANDLE FindFirstFileW(const char16_t* name, WIN32_FIND_DATAW* data) {
 }
 
 BOOL FindClose(HANDLE handle) {
-    auto* search = static_cast<SearchRecord*>(handle);
-    if (search == nullptr || handle == InvalidHandle() || search->tag != SEARCH_HANDLE_TAG)
-        return 0;
+    auto* search = Own<SearchRecord>(handle, SEARCH_HANDLE_TAG);
+    if (search == nullptr) return 0;
     search->tag = 0;
     free(search);
     return 1;
