@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -74,7 +75,7 @@ class HostFiles : public ::testing::Test {
   protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
-              ("murlin-host-e2e-" +
+              ("murlin-host-e2e-" + std::to_string(std::random_device()()) + "-" +
                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);

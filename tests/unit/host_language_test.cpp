@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,7 @@ class HostInterpreterTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
-              ("murlin-host-unit-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+              ("murlin-host-unit-" + std::to_string(std::random_device()()));
         std::filesystem::remove_all(dir);
         settings = std::make_unique<Settings>(dir / "settings.ini");
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <sstream>
 
@@ -39,7 +40,8 @@ std::string Contents(const std::filesystem::path& path) {
 }
 
 TEST(HostSettingsFile, RewriteReplacesTheFileAndLeavesNoTemporaryFile) {
-    auto dir = std::filesystem::temp_directory_path() / "murlin-host-settings-unit";
+    auto dir = std::filesystem::temp_directory_path() /
+               ("murlin-host-settings-unit-" + std::to_string(std::random_device()()));
     std::filesystem::remove_all(dir);
     auto file = dir / "deeper" / "settings.ini";
     std::string error;
