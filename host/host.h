@@ -36,6 +36,8 @@ std::u16string FromUtf8(const std::string& utf8);
 std::string ToUtf8(const std::u16string& text);
 // ASCII letters upper-cased, everything else as it is.
 std::u16string UpperAscii(std::u16string text);
+// A path as UTF-8, for messages.
+std::string PathText(const std::filesystem::path& path);
 
 // ---- The command language --------------------------------------------------
 

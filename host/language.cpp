@@ -87,6 +87,15 @@ std::string ToUtf8(const std::u16string& text) {
     return out;
 }
 
+std::string PathText(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    std::wstring wide = path.native();
+    return ToUtf8(std::u16string(wide.begin(), wide.end()));
+#else
+    return path.native();
+#endif
+}
+
 std::u16string UpperAscii(std::u16string text) {
     for (char16_t& c : text)
         if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');

@@ -18,15 +18,6 @@ namespace murlin_host {
 
 namespace {
 
-std::string PathText(const std::filesystem::path& path) {
-#if defined(_WIN32)
-    std::wstring wide = path.native();
-    return ToUtf8(std::u16string(wide.begin(), wide.end()));
-#else
-    return path.native();
-#endif
-}
-
 std::filesystem::path PathFrom(const std::u16string& text) {
 #if defined(_WIN32)
     return std::filesystem::path(std::wstring(text.begin(), text.end()));

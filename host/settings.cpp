@@ -41,15 +41,6 @@ void Escape(const std::u16string& text, bool name, std::string* out) {
     *out += ToUtf8(escaped);
 }
 
-std::string PathText(const std::filesystem::path& path) {
-#if defined(_WIN32)
-    std::wstring wide = path.native();
-    return ToUtf8(std::u16string(wide.begin(), wide.end()));
-#else
-    return path.native();
-#endif
-}
-
 #if defined(_WIN32)
 std::string SystemError(DWORD code) {
     return "error " + std::to_string(code);
