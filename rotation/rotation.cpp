@@ -20,9 +20,11 @@ constexpr char16_t SET_SETTING[] = u"*customize %s=%s";
 // Both work buffers hold 1023 units and a NUL; os::wsprintfW never writes more.
 constexpr size_t WORK_BUFFER_UNITS = 1024;
 
-// Asks the host to expand the macro text in place. The host may fill all 1024
-// units; the last one is kept a NUL so the reading below cannot run past it.
-void ExpandInPlace(HostInfo* host, char16_t* expansion) {
+// Reads where the list stands: the macro, formatted with the first
+// parameter, expanded by the host in place. The host may fill all 1024 units;
+// the last one is kept a NUL so the reading after it cannot run past it.
+void ReadPosition(HostInfo* host, const char16_t* macro, const char16_t* id, char16_t* expansion) {
+    os::wsprintfW(expansion, macro, id);
     AskHost(host, HOSTREQ_EXPAND, expansion);
     expansion[WORK_BUFFER_UNITS - 1] = 0;
 }
@@ -37,8 +39,7 @@ int32_t RotateExecute(HostInfo* host, ModuleCall* call) {
     }
     const char16_t* id = call->paramList;
     char16_t expansion[WORK_BUFFER_UNITS];
-    os::wsprintfW(expansion, READ_COUNTER, id);
-    ExpandInPlace(host, expansion);
+    ReadPosition(host, READ_COUNTER, id, expansion);
 
     const char16_t* cursor = expansion;
     uint32_t last = ReadDecimal(cursor);
@@ -66,8 +67,7 @@ int32_t RotateCustomize(HostInfo* host, ModuleCall* call) {
     }
     const char16_t* custid = call->paramList;
     char16_t expansion[WORK_BUFFER_UNITS];
-    os::wsprintfW(expansion, READ_SETTING, custid);
-    ExpandInPlace(host, expansion);
+    ReadPosition(host, READ_SETTING, custid, expansion);
 
     const char16_t* first = NextParam(custid);
     const char16_t* chosen = first;
