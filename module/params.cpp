@@ -3,7 +3,9 @@
 #include "module/text.h"
 #include "platform/platform.h"
 
-const char16_t* NextParam(const char16_t* p) { return p + TextLength(p) + 1; }
+const char16_t* NextParam(const char16_t* p) {
+    return p + TextLength(p) + 1;
+}
 
 uint32_t ReadDecimal(const char16_t*& cursor) {
     while (*cursor == u' ')
@@ -21,13 +23,16 @@ intptr_t AskHost(HostInfo* host, int32_t request, void* argument) {
 }
 
 void ShowUsage(HostInfo* host, const char16_t* text) {
-    if (AskHost(host, HOSTREQ_MESSAGE, const_cast<char16_t*>(text)) == 1)
-        return;
+    if (AskHost(host, HOSTREQ_MESSAGE, const_cast<char16_t*>(text)) == 1) return;
     os::MessageBoxW(nullptr, text, nullptr, os::MB_OK);
 }
 
 void DeliverResult(HostInfo* host, ModuleCall* call, const char16_t* text) {
-    size_t n = TextLength(text);
+    DeliverResultOfLength(host, call, text, TextLength(text));
+}
+
+void DeliverResultOfLength(HostInfo* host, ModuleCall* call, const char16_t* text, size_t length) {
+    size_t n = length;
     if (n > RESULT_TEXT_LIMIT) {
         if (AskHost(host, HOSTREQ_LONGRESULT, const_cast<char16_t*>(text)) == 1) {
             call->resultBuffer[0] = 0;
@@ -46,8 +51,7 @@ void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_
             CopyUnits(copy, start, n);
             intptr_t answer = AskHost(host, HOSTREQ_LONGRESULT, copy);
             os::HeapFree(heap, 0, copy);
-            if (answer == 1)
-                return;
+            if (answer == 1) return;
         }
         n = RESULT_TEXT_LIMIT;
     }

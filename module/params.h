@@ -22,6 +22,10 @@ void ShowUsage(HostInfo* host, const char16_t* text);
 // than RESULT_TEXT_LIMIT to the host (the buffer is then left empty).
 void DeliverResult(HostInfo* host, ModuleCall* call, const char16_t* text);
 
+// DeliverResult for a text whose length the caller already knows (it still
+// ends in a NUL at text[length]), so a long text is not measured again.
+void DeliverResultOfLength(HostInfo* host, ModuleCall* call, const char16_t* text, size_t length);
+
 // Delivers the n units at start. A long piece goes to the host as a heap
 // copy; when the host takes it the result buffer is left as it was.
 void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_t n);

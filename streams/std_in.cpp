@@ -208,6 +208,12 @@ int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
             if (k <= 0) break;
             text.cursor += k - 1;
         }
+        // Bytes a peek has shown stay there for this reader alone, so the
+        // pipe is asked again only once they have all been read.
+        if (count > 0 && count < available) {
+            available -= count;
+            continue;
+        }
         if (!Peek(input, &available)) break;
     }
 
@@ -216,7 +222,7 @@ int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
         return RESULT_SERVED;
     }
     text.cursor += FlushHeld(&decoder, text.cursor, FreeUnits(&text));
-    DeliverResult(host, call, text.start);
+    DeliverResultOfLength(host, call, text.start, static_cast<size_t>(text.cursor - text.start));
     ReleaseWideTextBuffer(&text);
     return RESULT_SERVED;
 }
