@@ -22,4 +22,4 @@ if [ "$what" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; th
     as_root dpkg --add-architecture i386
 fi
 as_root apt-get update -qq
-as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+as_root apt-get install -y -qq "${missing[@]}" </dev/null
