@@ -9,6 +9,7 @@ namespace {
 
 constexpr int32_t OUTPUT_BUFFER_SIZE = 4096;
 constexpr size_t PIECE_UNITS = 1024;
+constexpr size_t CANNOT_FIT_UNITS = 2 * OUTPUT_BUFFER_SIZE;
 
 const char16_t USAGE[] = u"*stdxxx [-utf8,[-bom]]\"text\"[,-crlf][,-lf]";
 
@@ -46,29 +47,29 @@ int32_t Convert(uint32_t codePage, const char16_t* text, int32_t units, char* ou
 }
 
 void WriteText(int32_t standardHandle, uint32_t codePage, const char16_t* text, char* output) {
-    int32_t r = Convert(codePage, text, -1, output);
-    if (r > 0) {
-        if (r - 1 > 0) WriteAll(standardHandle, output, r - 1);
-        return;
+    size_t left = TextLength(text);
+    // Every code page takes at least one byte for two units, so a text this
+    // long cannot fit one conversion; asking would only measure it again.
+    if (left < CANNOT_FIT_UNITS) {
+        int32_t r = Convert(codePage, text, -1, output);
+        if (r > 0) {
+            if (r - 1 > 0) WriteAll(standardHandle, output, r - 1);
+            return;
+        }
     }
     // Too long for one conversion: pieces of at most 1024 units, none ending
     // on the first half of a surrogate pair, so that no character is split.
-    // Each piece's length is found by looking one unit past it.
-    for (;;) {
-        size_t piece = 0;
-        while (piece <= PIECE_UNITS && text[piece] != 0)
-            ++piece;
-        if (piece == 0) return;
-        bool more = piece > PIECE_UNITS;
-        if (more) {
+    while (left > 0) {
+        size_t piece = left;
+        if (piece > PIECE_UNITS) {
             piece = PIECE_UNITS;
             if (IsHighSurrogate(text[piece - 1])) --piece;
         }
         int32_t bytes = Convert(codePage, text, static_cast<int32_t>(piece), output);
         if (bytes <= 0) return;
         WriteAll(standardHandle, output, bytes);
-        if (!more) return;
         text += piece;
+        left -= piece;
     }
 }
 
