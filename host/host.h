@@ -38,6 +38,12 @@ std::string ToUtf8(const std::u16string& text);
 std::u16string UpperAscii(std::u16string text);
 // A path as UTF-8, for messages.
 std::string PathText(const std::filesystem::path& path);
+// The lines of a UTF-8 text: a byte order mark dropped, CR LF or LF ends.
+std::vector<std::u16string> SplitLines(const std::string& utf8);
+// The whole file; false when it exists but cannot be read (a missing file
+// is read as absent: *exists false).
+bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, bool* exists,
+                   std::string* error);
 
 // ---- The command language --------------------------------------------------
 

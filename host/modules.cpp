@@ -10,7 +10,6 @@
 #else
 #include <cerrno>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -301,49 +300,13 @@ bool ParseNumber(const std::u16string& text, intptr_t* value) {
 bool ReadLines(const std::filesystem::path& path, std::vector<std::u16string>* lines,
                std::string* error) {
     std::string bytes;
-#if defined(_WIN32)
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        *error = "cannot read " + PathText(path) + ": error " + std::to_string(::GetLastError());
+    bool exists = false;
+    if (!ReadWholeFile(path, &bytes, &exists, error)) return false;
+    if (!exists) {
+        *error = "cannot read " + PathText(path) + ": no such file";
         return false;
     }
-    char buffer[65536];
-    DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    ::CloseHandle(file);
-#else
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
-        return false;
-    }
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        if (got == 0) break;
-        bytes.append(buffer, static_cast<size_t>(got));
-    }
-    ::close(fd);
-#endif
-    std::u16string text = FromUtf8(bytes);
-    if (!text.empty() && text[0] == u'\uFEFF') text.erase(0, 1);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u'\n', start);
-        if (end == std::u16string::npos) end = text.size();
-        std::u16string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r') line.pop_back();
-        lines->push_back(line);
-        start = end + 1;
-    }
+    *lines = SplitLines(bytes);
     return true;
 }
 

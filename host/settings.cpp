@@ -47,56 +47,6 @@ std::string SystemError(DWORD code) {
 }
 #endif
 
-// The whole file; false when it exists but cannot be read.
-bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, bool* exists,
-                   std::string* error) {
-    bytes->clear();
-    *exists = false;
-#if defined(_WIN32)
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD code = ::GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
-        *error = "cannot read " + PathText(path) + ": " + SystemError(code);
-        return false;
-    }
-    *exists = true;
-    char buffer[65536];
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
-        bytes->append(buffer, got);
-    if (!ok) *error = "cannot read " + PathText(path) + ": " + SystemError(::GetLastError());
-    ::CloseHandle(file);
-    return ok;
-#else
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return true;
-        *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
-        return false;
-    }
-    *exists = true;
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            bytes->append(buffer, static_cast<size_t>(got));
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-    }
-    ::close(fd);
-    return true;
-#endif
-}
-
 // A test hook: a run with this variable set writes part of the temporary file
 // and dies before the rename, as a crash in the middle of a rewrite would.
 bool CrashInRewrite() {
@@ -187,6 +137,56 @@ bool ReplaceFile(const std::filesystem::path& target, const std::string& bytes,
 
 } // namespace
 
+// The whole file; false when it exists but cannot be read.
+bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, bool* exists,
+                   std::string* error) {
+    bytes->clear();
+    *exists = false;
+#if defined(_WIN32)
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD code = ::GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
+        *error = "cannot read " + PathText(path) + ": " + SystemError(code);
+        return false;
+    }
+    *exists = true;
+    char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
+        bytes->append(buffer, got);
+    if (!ok) *error = "cannot read " + PathText(path) + ": " + SystemError(::GetLastError());
+    ::CloseHandle(file);
+    return ok;
+#else
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return true;
+        *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
+        return false;
+    }
+    *exists = true;
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            bytes->append(buffer, static_cast<size_t>(got));
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            *error = "cannot read " + PathText(path) + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+    }
+    ::close(fd);
+    return true;
+#endif
+}
+
 std::string Settings::Serialize(const std::map<std::u16string, std::u16string>& values) {
     std::string out = HEADER;
     for (const auto& entry : values) {
@@ -200,15 +200,7 @@ std::string Settings::Serialize(const std::map<std::u16string, std::u16string>& 
 
 std::map<std::u16string, std::u16string> Settings::Parse(const std::string& utf8) {
     std::map<std::u16string, std::u16string> values;
-    std::u16string text = FromUtf8(utf8);
-    if (!text.empty() && text[0] == u'\uFEFF') text.erase(0, 1);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u'\n', start);
-        if (end == std::u16string::npos) end = text.size();
-        std::u16string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == u'\r') line.pop_back();
+    for (const std::u16string& line : SplitLines(utf8)) {
         if (line.empty() || line[0] == u';' || line[0] == u'#' || line[0] == u'[') continue;
         std::u16string name, value;
         std::u16string* into = &name;
