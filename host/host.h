@@ -36,7 +36,8 @@ std::u16string FromUtf8(const std::string& utf8);
 std::string ToUtf8(const std::u16string& text);
 // ASCII letters upper-cased, everything else as it is.
 std::u16string UpperAscii(std::u16string text);
-// A path as UTF-8, for messages.
+// A path from UTF-16 text, and a path as UTF-8 for messages.
+std::filesystem::path PathFrom(const std::u16string& text);
 std::string PathText(const std::filesystem::path& path);
 // The lines of a UTF-8 text: a byte order mark dropped, CR LF or LF ends.
 std::vector<std::u16string> SplitLines(const std::string& utf8);

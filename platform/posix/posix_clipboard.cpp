@@ -1,7 +1,7 @@
 // POSIX backend, clipboard: the UTF-8 text of the file named by
 // MURLIN_CLIPBOARD (no variable or no file: no text). GetClipboardData turns
 // it into a UTF-16 block that stays valid until CloseClipboard.
-#include "platform/common/codepage.h"
+#include "platform/win32_emulation/codepage.h"
 #include "platform/platform.h"
 
 #include <stdio.h>

@@ -1,8 +1,8 @@
 // POSIX backend, core: the heap on malloc, the message box on standard error,
-// the formatter and code page conversion of platform/common. It may assume a
+// the formatter and code page conversion of platform/win32_emulation. It may assume a
 // POSIX process with the C library; nothing here is Windows.
-#include "platform/common/codepage.h"
-#include "platform/common/wide_format.h"
+#include "platform/win32_emulation/codepage.h"
+#include "platform/win32_emulation/wide_format.h"
 #include "platform/platform.h"
 
 #include <stdarg.h>

@@ -7,7 +7,7 @@
 // is the root directory with an empty label. A drive without a serial number
 // gets its file system's id. A drive whose directory is missing is present
 // but unreadable, like a drive without its medium.
-#include "platform/common/codepage.h"
+#include "platform/win32_emulation/codepage.h"
 #include "platform/platform.h"
 
 #include <stdlib.h>

@@ -3,8 +3,8 @@
 // the local time from the C library. As on Windows, a directory does not open
 // with CreateFileW; FindFirstFileW finds it, and matches * and ? in the last
 // component of a name.
-#include "platform/common/codepage.h"
-#include "platform/common/file_time.h"
+#include "platform/win32_emulation/codepage.h"
+#include "platform/win32_emulation/file_time.h"
 #include "platform/platform.h"
 
 #include <dirent.h>

@@ -3,7 +3,7 @@
 // value a line as name=data, the file's order being the enumeration order.
 // Without the variable the key does not open. Names and data are checked
 // against the caller's buffers as Windows checks them.
-#include "platform/common/codepage.h"
+#include "platform/win32_emulation/codepage.h"
 #include "platform/platform.h"
 
 #include <stdio.h>

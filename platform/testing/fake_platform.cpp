@@ -1,7 +1,7 @@
 #include "platform/testing/fake_platform.h"
 
-#include "platform/common/codepage.h"
-#include "platform/common/wide_format.h"
+#include "platform/win32_emulation/codepage.h"
+#include "platform/win32_emulation/wide_format.h"
 
 #include <stdarg.h>
 #include <stdlib.h>

@@ -1,5 +1,5 @@
 #include "datetime/era_calendar.h"
-#include "platform/common/file_time.h"
+#include "platform/win32_emulation/file_time.h"
 #include "platform/testing/fake_platform.h"
 #include "tests/unit/test_call.h"
 

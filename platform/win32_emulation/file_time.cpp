@@ -1,4 +1,4 @@
-#include "platform/common/file_time.h"
+#include "platform/win32_emulation/file_time.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/common/codepage.h"
+#include "platform/win32_emulation/codepage.h"
 
 namespace {
 

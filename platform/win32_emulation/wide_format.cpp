@@ -1,4 +1,4 @@
-#include "platform/common/wide_format.h"
+#include "platform/win32_emulation/wide_format.h"
 
 namespace {
 
