@@ -29,39 +29,6 @@ int32_t WideLength(const char16_t* wide, int32_t count) {
     return n + 1;
 }
 
-// Counting sink: writes while there is room, remembers overflow.
-template <typename Unit> struct Sink {
-    Unit* out;
-    int32_t room; // 0: measure only
-    int32_t count = 0;
-    bool overflow = false;
-    void Put(Unit u) {
-        if (room == 0) {
-            ++count;
-            return;
-        }
-        if (count >= room) {
-            overflow = true;
-            return;
-        }
-        out[count++] = u;
-    }
-    // A run of ASCII, copied unit for unit in one tight loop.
-    template <typename From> void PutAscii(const From* from, int32_t length) {
-        if (room != 0) {
-            if (length > room - count) {
-                length = room - count;
-                overflow = true;
-            }
-            Unit* to = out + count;
-            for (int32_t i = 0; i < length; ++i)
-                to[i] = static_cast<Unit>(from[i]);
-        }
-        count += length;
-    }
-    int32_t Result() const { return overflow ? 0 : count; }
-};
-
 // The length of the run of ASCII at the front of [s, s + n), eight bytes or
 // four units a round.
 int32_t AsciiRun(const unsigned char* s, int32_t n) {
@@ -87,6 +54,61 @@ int32_t AsciiRun(const char16_t* w, int32_t n) {
         ++i;
     return i;
 }
+
+// Copies the run of ASCII at the front of from[0, n) to to, eight at a round;
+// returns its length.
+template <typename From, typename To> int32_t CopyAscii(const From* from, int32_t n, To* to) {
+    constexpr uint64_t HIGH = sizeof(From) == 1 ? 0x8080808080808080ull : 0xFF80FF80FF80FF80ull;
+    constexpr int32_t PER_WORD = 8 / sizeof(From);
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t words[8 / PER_WORD];
+        memcpy(words, from + i, sizeof words);
+        uint64_t any = 0;
+        for (uint64_t word : words)
+            any |= word;
+        if ((any & HIGH) != 0) break;
+        for (int32_t k = 0; k < 8; ++k)
+            to[i + k] = static_cast<To>(from[i + k]);
+    }
+    for (; i < n && from[i] < 0x80; ++i)
+        to[i] = static_cast<To>(from[i]);
+    return i;
+}
+
+// Counting sink: writes while there is room, remembers overflow.
+template <typename Unit> struct Sink {
+    Unit* out;
+    int32_t room; // 0: measure only
+    int32_t count = 0;
+    bool overflow = false;
+    void Put(Unit u) {
+        if (room == 0) {
+            ++count;
+            return;
+        }
+        if (count >= room) {
+            overflow = true;
+            return;
+        }
+        out[count++] = u;
+    }
+    // Takes the run of ASCII at the front of from[0, n), as far as there is
+    // room, in one tight loop; returns its length.
+    template <typename From> int32_t TakeAscii(const From* from, int32_t n) {
+        if (room == 0) {
+            int32_t run = AsciiRun(from, n);
+            count += run;
+            return run;
+        }
+        int32_t limit = n < room - count ? n : room - count;
+        int32_t run = CopyAscii(from, limit, out + count);
+        count += run;
+        if (run == limit && limit < n && from[limit] < 0x80) overflow = true;
+        return run;
+    }
+    int32_t Result() const { return overflow ? 0 : count; }
+};
 
 void PutCodePoint(Sink<char16_t>& sink, uint32_t cp) {
     if (cp >= 0x10000) {
@@ -134,9 +156,7 @@ void DecodeUtf8(const unsigned char* s, int32_t n, Sink<char16_t>& sink) {
     int32_t i = 0;
     while (i < n && !sink.overflow) {
         if (s[i] < 0x80) {
-            int32_t run = AsciiRun(s + i, n - i);
-            sink.PutAscii(s + i, run);
-            i += run;
+            i += sink.TakeAscii(s + i, n - i);
         } else {
             i = DecodeSequence(s, i, n, sink);
         }
@@ -147,9 +167,7 @@ void Decode1252(const unsigned char* s, int32_t n, Sink<char16_t>& sink) {
     int32_t i = 0;
     while (i < n && !sink.overflow) {
         if (s[i] < 0x80) {
-            int32_t run = AsciiRun(s + i, n - i);
-            sink.PutAscii(s + i, run);
-            i += run;
+            i += sink.TakeAscii(s + i, n - i);
         } else {
             sink.Put(CP1252_HIGH_BYTES[s[i] - 0x80]);
             ++i;
@@ -185,9 +203,7 @@ void EncodeUtf8(const char16_t* w, int32_t n, Sink<char>& sink) {
     while (i < n && !sink.overflow) {
         char16_t u = w[i];
         if (u < 0x80) {
-            int32_t run = AsciiRun(w + i, n - i);
-            sink.PutAscii(w + i, run);
-            i += run;
+            i += sink.TakeAscii(w + i, n - i);
         } else if (IsHigh(u) && i + 1 < n && IsLow(w[i + 1])) {
             EncodeUtf8Point(sink, 0x10000 + ((u - 0xD800u) << 10) + (w[i + 1] - 0xDC00u));
             i += 2;
@@ -212,7 +228,7 @@ uint8_t Cp1252ByteOf(char16_t u, bool noBestFit) {
     if (low == CP1252_FROM_UNITS + sizeof CP1252_FROM_UNITS / sizeof *low || low->unit != u)
         return 0;
     // A best fit does not read back as the unit it was made from.
-    if (noBestFit && CP1252_HIGH_BYTES[low->byte - 0x80] != u) return 0;
+    if (noBestFit && (low->byte < 0x80 || CP1252_HIGH_BYTES[low->byte - 0x80] != u)) return 0;
     return low->byte;
 }
 
@@ -220,9 +236,7 @@ void Encode1252(const char16_t* w, int32_t n, bool noBestFit, Sink<char>& sink, 
     int32_t i = 0;
     while (i < n && !sink.overflow) {
         if (w[i] < 0x80) {
-            int32_t run = AsciiRun(w + i, n - i);
-            sink.PutAscii(w + i, run);
-            i += run;
+            i += sink.TakeAscii(w + i, n - i);
             continue;
         }
         uint8_t byte = Cp1252ByteOf(w[i], noBestFit);

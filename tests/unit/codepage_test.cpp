@@ -18,18 +18,21 @@ constexpr uint32_t UTF8 = 65001;
 constexpr uint32_t ANSI = 0;
 
 // Converts count units (-1: up to and with the NUL) into room; the result
-// holds what the converter said it wrote, or "fail" when it returned 0.
+// holds what the converter said it wrote (room 0: as many #), or "fail" when
+// it returned 0.
 std::u16string Decode(uint32_t codePage, const std::string& bytes, int32_t room = 64,
                       int32_t count = -2) {
     std::vector<char16_t> out(static_cast<size_t>(room) + 1, u'#');
     int32_t n = DecodeBytes(codePage, bytes.data(), count == -2 ? int32_t(bytes.size()) : count,
                             out.data(), room);
+    if (room == 0) return n == 0 ? u"fail" : std::u16string(static_cast<size_t>(n), u'#');
     return n == 0 ? u"fail" : std::u16string(out.data(), static_cast<size_t>(n));
 }
 
 std::string Encode(uint32_t codePage, const std::u16string& text, int32_t room = 64) {
     std::vector<char> out(static_cast<size_t>(room) + 1, '#');
     int32_t n = EncodeWide(codePage, text.data(), int32_t(text.size()), out.data(), room);
+    if (room == 0) return n == 0 ? "fail" : std::string(static_cast<size_t>(n), '#');
     return n == 0 ? "fail" : std::string(out.data(), static_cast<size_t>(n));
 }
 
@@ -108,6 +111,8 @@ TEST(CodePage, SizesCountsAndShortOutputs) {
                              "b",
                              4, nullptr, 0));
     EXPECT_EQ(u"fail", Decode(UTF8, "abc", 2));
+    EXPECT_EQ(u"fail", Decode(UTF8, std::string(20, 'a'), 19));
+    EXPECT_EQ("fail", Encode(ANSI, std::u16string(20, u'a') + u"\u0100", 20));
     EXPECT_EQ(u"fail", Decode(UTF8, "", 8));
     EXPECT_EQ(u"ab" + std::u16string(1, u'\0'), Decode(UTF8, "ab", 8, -1));
     // The NUL of a counted -1 input goes into a sequence cut short.
@@ -133,16 +138,18 @@ TEST(CodePage, SizesCountsAndShortOutputs) {
 #ifdef _WIN32
 
 // Under Wine this is the Windows builds' own converter.
-std::u16string WindowsDecode(uint32_t codePage, const std::string& bytes) {
+std::u16string WindowsDecode(uint32_t codePage, const std::string& bytes, int room = 64) {
     wchar_t out[64];
-    int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), out, 64);
+    int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), out, room);
+    if (room == 0) return n == 0 ? u"fail" : std::u16string(static_cast<size_t>(n), u'#');
     return n == 0 ? u"fail" : std::u16string(out, out + n);
 }
 
-std::string WindowsEncode(uint32_t codePage, const std::u16string& text) {
+std::string WindowsEncode(uint32_t codePage, const std::u16string& text, int room = 64) {
     char out[64];
     int n = ::WideCharToMultiByte(codePage, 0, reinterpret_cast<const wchar_t*>(text.data()),
-                                  int(text.size()), out, 64, nullptr, nullptr);
+                                  int(text.size()), out, room, nullptr, nullptr);
+    if (room == 0) return n == 0 ? "fail" : std::string(static_cast<size_t>(n), '#');
     return n == 0 ? "fail" : std::string(out, static_cast<size_t>(n));
 }
 
@@ -179,6 +186,23 @@ TEST(CodePage, ShortInputsConvertAsTheWindowsConverterDoes) {
         for (uint32_t codePage : {UTF8, 1252u})
             if (Encode(codePage, in) != WindowsEncode(codePage, in) && ++differences < 10)
                 ADD_FAILURE() << codePage << " unit " << unit;
+    }
+    // Runs of ASCII around one other character, into every size of output.
+    for (size_t length = 1; length <= 20; ++length) {
+        for (size_t at = 0; at <= length; ++at) {
+            std::string bytes(length, 'a');
+            std::u16string units(length, u'a');
+            if (at < length) {
+                bytes.replace(at, 1, "\xC3\xA9");
+                units[at] = u'\u0100';
+            }
+            for (int room = 0; room <= int(length) + 2; ++room) {
+                if (Decode(UTF8, bytes, room) != WindowsDecode(UTF8, bytes, room) ||
+                    Encode(1252, units, room) != WindowsEncode(1252, units, room) ||
+                    Encode(UTF8, units, room) != WindowsEncode(UTF8, units, room))
+                    if (++differences < 10) ADD_FAILURE() << length << " " << at << " " << room;
+            }
+        }
     }
     EXPECT_EQ(0, differences);
 }
