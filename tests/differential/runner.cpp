@@ -144,14 +144,24 @@ bool SetTimes(const DatedEntry& entry, uint64_t write, uint64_t access) {
     return utimensat(AT_FDCWD, entry.utf8Name, times, 0) == 0;
 }
 
+// Puts back a standard descriptor saved with dup; one that was closed is
+// closed again (CI runs without standard input).
+void Restore(int saved, int target) {
+    if (saved < 0) {
+        close(target);
+        return;
+    }
+    dup2(saved, target);
+    close(saved);
+}
+
 std::string Capture(bool error, const std::function<void()>& run) {
     int target = error ? 2 : 1;
     if (ftruncate(g_capture, 0) != 0 || lseek(g_capture, 0, SEEK_SET) != 0) return "(no capture)";
     int saved = dup(target);
     dup2(g_capture, target);
     run();
-    dup2(saved, target);
-    close(saved);
+    Restore(saved, target);
     std::string bytes;
     char chunk[65536];
     ssize_t got;
@@ -175,8 +185,7 @@ void WithInput(const std::string& bytes, const std::function<void()>& run) {
     dup2(ends[0], 0);
     close(ends[0]);
     run();
-    dup2(saved, 0);
-    close(saved);
+    Restore(saved, 0);
 }
 #endif
 
