@@ -343,6 +343,8 @@ Call MakeCall(uint64_t seed, uint32_t index) {
     r.Next();
     Call call;
     call.kind = MODCALL_FUNCTION;
+    call.messageAnswer = r.Pick({0, 1, 1, 2});
+    call.longAnswer = r.Pick({0, 1, 1, 2});
     uint32_t group = r.Below(6);
     if (group < 2)
         Slicing(r, call);
@@ -354,8 +356,6 @@ Call MakeCall(uint64_t seed, uint32_t index) {
         StdIn(r, call);
     else
         Rotation(r, call);
-    if (call.messageAnswer == 1 && r.Percent(50)) call.messageAnswer = r.Pick({0, 2});
-    call.longAnswer = r.Pick({0, 1, 1, 2});
     return call;
 }
 
