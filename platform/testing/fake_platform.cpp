@@ -215,6 +215,8 @@ std::string StillOpen() {
            "clipboard locks");
     Phrase(out, static_cast<size_t>(s.releasesOfNothing), "release of nothing open",
            "releases of nothing open");
+    Phrase(out, static_cast<size_t>(s.callsOnNoHeap), "heap call on no heap",
+           "heap calls on no heap");
     return out;
 }
 
@@ -235,8 +237,8 @@ HANDLE GetProcessHeap() {
 
 // A heap other than the process heap fails: Windows would fault on it.
 void* HeapAlloc(HANDLE heap, DWORD flags, uintptr_t bytes) {
-    if (Enter(Op::HeapAlloc, {I(heap), N(flags), N(bytes)}) || !fake::IsProcessHeap(heap))
-        return nullptr;
+    bool fails = Enter(Op::HeapAlloc, {I(heap), N(flags), N(bytes)});
+    if (!fake::IsProcessHeap(heap) || fails) return nullptr;
     void* block = malloc(bytes == 0 ? 1 : bytes);
     State().liveBlocks[block] = bytes;
     State().allocationSizes.push_back(bytes);
@@ -244,9 +246,8 @@ void* HeapAlloc(HANDLE heap, DWORD flags, uintptr_t bytes) {
 }
 
 void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, uintptr_t bytes) {
-    if (Enter(Op::HeapReAlloc, {I(heap), N(flags), I(block), N(bytes)}) ||
-        !fake::IsProcessHeap(heap))
-        return nullptr;
+    bool fails = Enter(Op::HeapReAlloc, {I(heap), N(flags), I(block), N(bytes)});
+    if (!fake::IsProcessHeap(heap) || fails) return nullptr;
     auto it = State().liveBlocks.find(block);
     if (it == State().liveBlocks.end()) {
         ++State().releasesOfNothing;

@@ -31,7 +31,8 @@
 // GlobalUnlock) reports the failure but releases all the same: its caller can
 // do nothing else, and the leak check asks only whether it was called.
 // HeapAlloc, HeapReAlloc and HeapFree on a heap other than the process heap
-// fail (Windows would fault), and HeapFree then frees nothing. Sleep and
+// (a null one from a failed GetProcessHeap) fail, and HeapFree then frees
+// nothing; as Windows would fault on such a call, StillOpen reports it. Sleep and
 // GetLocalTime have no failure in Win32; asking for one is an error.
 //
 // Naming an operation the fake does not have, or asking an operation that
@@ -135,13 +136,15 @@ struct Platform {
 
     // What is open now: file handles, find handles and registry keys (in
     // opening order), the clipboard and its lock. releasesOfNothing counts
-    // releases of a handle, key, block or clipboard that was not open.
+    // releases of a handle, key, block or clipboard that was not open,
+    // callsOnNoHeap heap calls on a heap that is not the process heap.
     std::vector<os::HANDLE> openHandles;
     std::vector<os::HANDLE> openFinds;
     std::vector<os::HKEY> openKeys;
     int clipboardOpenDepth = 0;
     int clipboardLockDepth = 0;
     int releasesOfNothing = 0;
+    int callsOnNoHeap = 0;
 
     // Message boxes shown.
     std::vector<std::u16string> messageBoxes;
