@@ -12,4 +12,10 @@ for preset in linux linux-asan win64 win32; do
 done
 echo "=== differential"
 scripts/differential.sh 4000 1 || status=1
+# ModuleEntry on eight threads under ThreadSanitizer: the preset builds and
+# runs that one test.
+echo "=== linux-tsan"
+cmake --preset linux-tsan >/dev/null
+cmake --build --preset linux-tsan
+ctest --preset linux-tsan || status=1
 exit $status

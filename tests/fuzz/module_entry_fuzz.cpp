@@ -36,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fake::Reset();
     fake::Platform& state = fake::State();
     state.logicalDrives = 0x3FFFFFF;
-    state.volumes[u'C'] = {u"SYSTEM", 0x1A2B3C4D, true};
+    state.volumes[u'C'] = {u"SYSTEM", 0x1A2B3C4D};
     state.clipboardHasText = (data[1] & 1) != 0;
-    state.registryKeyExists = (data[1] & 2) != 0;
+    if ((data[1] & 2) == 0) fake::FailNth(fake::Op::RegOpenKeyExW, 1, true);
     state.registryValues = {{u"2019 05 01", u"\u4EE4\u548C_\u4EE4_Reiwa_R"},
                             {u"2030 01 01", u"??"}};
 
