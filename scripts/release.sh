@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds both Windows modules for release and packs them into dist/:
-#   Murlin-VERSION.zip        Murlin64.dll and Murlin.dll (stripped), README.md,
-#                             CHANGELOG.md and SHA256SUMS of the two DLLs
+#   Murlin-VERSION.zip        Murlin64.dll and Murlin.dll (stripped), README.md and
+#                             CHANGELOG.md
 #   Murlin-VERSION-debug.zip  the DLLs' debug information, for crash analysis
 #   SHA256SUMS                the checksums of the two DLLs and of both ZIPs
 # One commit gives the same bytes wherever and whenever it is built: time
@@ -60,19 +60,18 @@ with zipfile.ZipFile(out, "w") as archive:
 PY
 }
 
-(cd "$stage/ship" && sha256sum Murlin64.dll Murlin.dll >SHA256SUMS)
 cp README.md CHANGELOG.md "$stage/ship/"
 name=Murlin-$version
 mkdir -p dist
 rm -f dist/Murlin-*.zip dist/SHA256SUMS
 pack "dist/$name.zip" "$stage"/ship/*
 pack "dist/$name-debug.zip" "$stage"/debug/*
-cp "$stage/ship/SHA256SUMS" dist/SHA256SUMS
+(cd "$stage/ship" && sha256sum Murlin64.dll Murlin.dll) >dist/SHA256SUMS
 (cd dist && sha256sum "$name.zip" "$name-debug.zip" >>SHA256SUMS)
 # What a user checks: the DLLs unpacked from the ZIP against the published sums.
 root=$(pwd)
 mkdir "$stage/unpacked"
-(cd "$stage/unpacked" && unzip -q "$root/dist/$name.zip" && sha256sum -c --quiet SHA256SUMS &&
+(cd "$stage/unpacked" && unzip -q "$root/dist/$name.zip" &&
     sha256sum -c --quiet <(grep -v '\.zip$' "$root/dist/SHA256SUMS"))
 (cd dist && sha256sum -c --quiet <(grep '\.zip$' SHA256SUMS))
 ls -l dist
