@@ -13,6 +13,7 @@ scripts/install-deps.sh all
 
 version=$(sed -n 's/^project(Murlin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
+# strip and objcopy stamp the PE header with this time (without it: the time now).
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
 largest=20480 # bytes a shipped DLL may have
