@@ -80,6 +80,8 @@ const char USAGE[] =
     "  --no-host-message        decline HOSTREQ_MESSAGE (the module shows its own box)\n"
     "  --decline-long-results   decline HOSTREQ_LONGRESULT (values are cut at 1008)\n"
     "  --host-version N         answer HOSTREQ_VERSION with N (default 11800, 1.18)\n"
+    "  --trace                  show every module call, host request and result on\n"
+    "                           standard error\n"
     "  --                       every argument after it is a LINE\n"
     "  -h, --help               this text\n"
     "\n"
@@ -194,6 +196,8 @@ int Main(const std::vector<std::u16string>& args) {
             options.hostMessages = false;
         } else if (name == u"--decline-long-results" && !hasInline) {
             options.longResults = false;
+        } else if (name == u"--trace" && !hasInline) {
+            options.trace = true;
         } else {
             Complain("unknown option " + ToUtf8(arg) + " (murlin-host --help lists them)");
             return STATUS_SETUP;

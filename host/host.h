@@ -145,7 +145,13 @@ struct HostOptions {
     bool hostMessages = true; // HOSTREQ_MESSAGE answered 1 (--no-host-message: 0)
     bool longResults = true;  // HOSTREQ_LONGRESULT answered 1 (--decline-long-results: 0)
     intptr_t version = 11800; // HOSTREQ_VERSION (--host-version N): 1.18
+    bool trace = false;       // every call, request and result on standard error (--trace)
 };
+
+// A text for a trace line: quoted, control characters and unpaired surrogates
+// escaped, and cut after TRACE_TEXT_UNITS units with the whole length shown.
+constexpr size_t TRACE_TEXT_UNITS = 200;
+std::u16string TraceText(const std::u16string& text);
 
 struct LoadedModule {
     std::filesystem::path path;
@@ -174,6 +180,8 @@ class Host {
 
   private:
     struct Call;
+    intptr_t AnswerHere(int32_t request, void* argument);
+    void Trace(const std::u16string& line);
     int32_t Dispatch(int32_t kind, const std::u16string& name,
                      const std::vector<std::u16string>& params, std::u16string* value);
 
@@ -182,6 +190,7 @@ class Host {
     HostInfo info_{};
     std::vector<std::unique_ptr<LoadedModule>> modules_;
     std::vector<Call*> calls_; // the module calls in progress, innermost last
+    int traceDepth_ = 0;       // calls and requests in progress, for indenting the trace
     Interpreter interpreter_;
 };
 

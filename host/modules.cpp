@@ -25,6 +25,67 @@ std::u16string TextAt(const void* p, size_t limit = static_cast<size_t>(-1)) {
     return std::u16string(text, n);
 }
 
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+std::u16string Ascii(const std::string& text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+std::u16string Hex(uint32_t value, int digits) {
+    static const char DIGITS[] = "0123456789ABCDEF";
+    std::u16string text(static_cast<size_t>(digits), u'0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        text[static_cast<size_t>(i)] = static_cast<char16_t>(DIGITS[value & 15]);
+    return text;
+}
+
+std::u16string KindText(int32_t kind) {
+    switch (kind) {
+    case MODCALL_INFO:
+        return u"0 identify";
+    case MODCALL_COMMAND:
+        return u"6 command";
+    case MODCALL_FUNCTION:
+        return u"7 function";
+    default:
+        return Ascii(std::to_string(kind));
+    }
+}
+
+// The names of the host requests in the trace.
+const char* RequestName(int32_t request) {
+    switch (request) {
+    case HOSTREQ_EXECUTE:
+        return "execute";
+    case HOSTREQ_EXPAND:
+        return "expand";
+    case HOSTREQ_VERSION:
+        return "version";
+    case HOSTREQ_MESSAGE:
+        return "message";
+    case HOSTREQ_LONGRESULT:
+        return "long result";
+    default:
+        return "unknown";
+    }
+}
+
+std::u16string ModuleName(const LoadedModule& module) {
+    return FromUtf8(PathText(module.path.filename()));
+}
+
+// Keeps a count raised while it lives.
+struct Deeper {
+    explicit Deeper(int* depth) : depth(depth) { ++*depth; }
+    ~Deeper() { --*depth; }
+    int* depth;
+};
+
 intptr_t ServiceFunction(HostInfo* info, int32_t request, void* argument) {
     // Nothing may unwind into the module, which has no unwind tables.
     try {
@@ -42,6 +103,40 @@ std::filesystem::path PathFrom(const std::u16string& text) {
 #else
     return std::filesystem::path(ToUtf8(text));
 #endif
+}
+
+std::u16string TraceText(const std::u16string& text) {
+    size_t shown = text.size();
+    if (shown > TRACE_TEXT_UNITS) {
+        shown = TRACE_TEXT_UNITS;
+        if (IsHighSurrogate(text[shown - 1]) && IsLowSurrogate(text[shown])) --shown;
+    }
+    std::u16string quoted = u"\"";
+    for (size_t i = 0; i < shown; ++i) {
+        char16_t c = text[i];
+        if (IsHighSurrogate(c) && i + 1 < shown && IsLowSurrogate(text[i + 1])) {
+            quoted += c;
+            quoted += text[++i];
+        } else if (c == u'\\' || c == u'"') {
+            quoted += u'\\';
+            quoted += c;
+        } else if (c == u'\n') {
+            quoted += u"\\n";
+        } else if (c == u'\r') {
+            quoted += u"\\r";
+        } else if (c == u'\t') {
+            quoted += u"\\t";
+        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+            quoted += u"\\x" + Hex(c, 2);
+        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+            quoted += u"\\u" + Hex(c, 4);
+        } else {
+            quoted += c;
+        }
+    }
+    quoted += u'"';
+    if (shown < text.size()) quoted += Ascii("... (" + std::to_string(text.size()) + " units)");
+    return quoted;
 }
 
 // One module call in progress: where a long result goes.
@@ -107,8 +202,11 @@ bool Host::Load(const std::filesystem::path& given, std::string* error) {
     }
     std::vector<char16_t> title(1024, 0);
     ModuleInfoRequest request{0, 0, title.data()};
+    std::u16string name = ModuleName(*loaded);
+    Trace(name + u": ModuleEntry(0 identify, selector 0)");
     int32_t answer = loaded->entry(&info_, MODCALL_INFO, reinterpret_cast<intptr_t>(&request));
     if (answer != RESULT_SERVED) {
+        Trace(name + u": -> " + Ascii(std::to_string(answer)));
         *error = "the module " + PathText(path) + " answered the identification with " +
                  std::to_string(answer);
         return false;
@@ -116,6 +214,8 @@ bool Host::Load(const std::filesystem::path& given, std::string* error) {
     title.back() = 0;
     loaded->title = TextAt(title.data());
     loaded->servedKinds = request.servedKinds;
+    Trace(name + u": -> 1, served kinds " + Ascii(std::to_string(request.servedKinds)) +
+          u", title " + TraceText(loaded->title));
     return true;
 }
 
@@ -138,19 +238,74 @@ int32_t Host::Dispatch(int32_t kind, const std::u16string& name,
         call.nameKey = NameKey(name.c_str());
         Call inProgress;
         inProgress.kind = kind;
+        if (options_.trace) {
+            std::u16string line = ModuleName(*module) + u": ModuleEntry(" + KindText(kind) + u", " +
+                                  TraceText(name) + u" key 0x" + Hex(call.nameKey, 8) + u", " +
+                                  Ascii(std::to_string(params.size())) +
+                                  (params.size() == 1 ? u" parameter" : u" parameters");
+            for (size_t i = 0; i < params.size(); ++i)
+                line += (i == 0 ? u": " : u", ") + TraceText(params[i]);
+            Trace(line + u")");
+        }
         calls_.push_back(&inProgress);
-        int32_t answer = module->entry(&info_, kind, reinterpret_cast<intptr_t>(&call));
+        int32_t answer;
+        {
+            Deeper deeper(&traceDepth_);
+            answer = module->entry(&info_, kind, reinterpret_cast<intptr_t>(&call));
+        }
         calls_.pop_back();
-        if (answer == RESULT_NOT_SERVED) continue;
         if (answer == RESULT_SERVED && kind == MODCALL_FUNCTION)
             *value = inProgress.hasLongResult ? inProgress.longResult
                                               : TextAt(result.data(), result.size());
+        if (options_.trace) {
+            std::u16string line = ModuleName(*module) + u": -> " + Ascii(std::to_string(answer));
+            if (answer == RESULT_NOT_SERVED)
+                line += u", not served";
+            else if (answer != RESULT_SERVED)
+                line += u", failed";
+            else if (kind == MODCALL_FUNCTION)
+                line += u", value " + TraceText(*value);
+            Trace(line);
+        }
+        if (answer == RESULT_NOT_SERVED) continue;
         return answer == RESULT_SERVED ? RESULT_SERVED : RESULT_FAILED;
     }
     return RESULT_NOT_SERVED;
 }
 
+void Host::Trace(const std::u16string& line) {
+    if (options_.trace)
+        err_(u"trace: " + std::u16string(2 * static_cast<size_t>(traceDepth_), u' ') + line +
+             u"\n");
+}
+
 intptr_t Host::Answer(int32_t request, void* argument) {
+    if (!options_.trace) return AnswerHere(request, argument);
+    // The text as the module sent it (an expansion overwrites it). Only the
+    // known requests carry a text; nothing else is read.
+    bool hasText = request == HOSTREQ_EXECUTE || request == HOSTREQ_EXPAND ||
+                   request == HOSTREQ_MESSAGE || request == HOSTREQ_LONGRESULT;
+    std::u16string line = Ascii("request " + std::to_string(request) + " " + RequestName(request));
+    if (hasText)
+        line += argument == nullptr ? u" null"
+                                    : u" " + TraceText(request == HOSTREQ_EXPAND
+                                                           ? TextAt(argument, RESULT_BUFFER_UNITS)
+                                                           : TextAt(argument));
+    intptr_t answer;
+    {
+        // Whatever the request causes (lines run, modules called) comes
+        // first, one step further in.
+        Deeper deeper(&traceDepth_);
+        answer = AnswerHere(request, argument);
+    }
+    line += u" -> " + Ascii(std::to_string(answer));
+    if (request == HOSTREQ_EXPAND && argument != nullptr)
+        line += u", buffer " + TraceText(TextAt(argument, RESULT_BUFFER_UNITS));
+    Trace(line);
+    return answer;
+}
+
+intptr_t Host::AnswerHere(int32_t request, void* argument) {
     switch (request) {
     case HOSTREQ_MESSAGE:
         if (!options_.hostMessages || argument == nullptr) return 0;

@@ -8,7 +8,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev binutils)
 windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-         binutils-mingw-w64-i686 wine64 wine32:i386 zip)
+         binutils-mingw-w64-i686 wine64 wine32:i386 zip python3)
 wanted=("${native[@]}")
 [ "$what" = all ] && wanted+=("${windows[@]}")
 

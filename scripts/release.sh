@@ -1,13 +1,78 @@
 #!/bin/bash
-# Builds both Windows modules and packs them with the README into dist/Murlin.zip.
+# Builds both Windows modules for release and packs them into dist/:
+#   Murlin-VERSION.zip        Murlin64.dll and Murlin.dll (stripped), README.md and
+#                             CHANGELOG.md
+#   Murlin-VERSION-debug.zip  the DLLs' debug information, for crash analysis
+#   SHA256SUMS                the checksums of the two DLLs and of both ZIPs
+# One commit gives the same bytes wherever and whenever it is built: time
+# stamps come from the commit (SOURCE_DATE_EPOCH), the tree's path is mapped
+# away, ZIP entries are sorted and dated by the commit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
-for preset in win64 win32; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target murlin_module
-done
+
+version=$(sed -n 's/^project(Murlin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
+# strip and objcopy stamp the PE header with this time (without it: the time now).
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export TZ=UTC LC_ALL=C
+largest=20480 # bytes a shipped DLL may have
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+mkdir -p "$stage/ship" "$stage/debug"
+
+ship() { # preset, tool prefix, DLL name
+    local build=build/$1 dll=$3 debug=$stage/debug/$3.debug out=$stage/ship/$3
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+    "$2-objcopy" --only-keep-debug "$build/$dll" "$debug"
+    "$2-strip" --strip-all -o "$out" "$build/$dll"
+    "$2-objcopy" --add-gnu-debuglink="$debug" "$out"
+    local size
+    size=$(stat -c %s "$out")
+    if [ "$size" -gt "$largest" ]; then
+        echo "release: $dll is $size bytes, more than $largest" >&2
+        exit 1
+    fi
+    bash tests/check_artifacts.sh "$out" "$2-objdump" >/dev/null
+    python3 scripts/pe_version.py "$out" "FileVersion=$version" "ProductVersion=$version" \
+        ProductName=Murlin "OriginalFilename=$dll"
+    echo "release: $dll $size bytes"
+}
+ship release-win64 x86_64-w64-mingw32 Murlin64.dll
+ship release-win32 i686-w64-mingw32 Murlin.dll
+
+# A ZIP of the named files, flat, sorted, every entry dated by the commit.
+pack() {
+    python3 - "$@" <<'PY'
+import os, sys, time, zipfile
+out, files = sys.argv[1], sorted(sys.argv[2:], key=os.path.basename)
+# ZIP dates begin in 1980.
+stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
+with zipfile.ZipFile(out, "w") as archive:
+    for path in files:
+        entry = zipfile.ZipInfo(os.path.basename(path), stamp)
+        entry.create_system = 3
+        entry.external_attr = 0o644 << 16
+        entry.compress_type = zipfile.ZIP_DEFLATED
+        with open(path, "rb") as f:
+            archive.writestr(entry, f.read(), compresslevel=9)
+PY
+}
+
+cp README.md CHANGELOG.md "$stage/ship/"
+name=Murlin-$version
 mkdir -p dist
-rm -f dist/Murlin.zip
-zip -j -q dist/Murlin.zip build/win64/Murlin64.dll build/win32/Murlin.dll README.md
-echo dist/Murlin.zip
+rm -f dist/Murlin-*.zip dist/SHA256SUMS
+pack "dist/$name.zip" "$stage"/ship/*
+pack "dist/$name-debug.zip" "$stage"/debug/*
+(cd "$stage/ship" && sha256sum Murlin64.dll Murlin.dll) >dist/SHA256SUMS
+(cd dist && sha256sum "$name.zip" "$name-debug.zip" >>SHA256SUMS)
+# What a user checks: the DLLs unpacked from the ZIP against the published sums.
+root=$(pwd)
+mkdir "$stage/unpacked"
+(cd "$stage/unpacked" && unzip -q "$root/dist/$name.zip" &&
+    sha256sum -c --quiet <(grep -v '\.zip$' "$root/dist/SHA256SUMS"))
+(cd dist && sha256sum -c --quiet <(grep '\.zip$' SHA256SUMS))
+ls -l dist

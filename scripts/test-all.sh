@@ -18,4 +18,6 @@ echo "=== linux-tsan"
 cmake --preset linux-tsan >/dev/null
 cmake --build --preset linux-tsan
 ctest --preset linux-tsan || status=1
+echo "=== reproducible release"
+scripts/check-reproducible.sh || status=1
 exit $status

@@ -115,6 +115,17 @@ TEST_F(HostFiles, ConsecutiveRunsShareTheSettingsFile) {
     EXPECT_EQ("2 on\n", r.out);
 }
 
+TEST_F(HostFiles, TraceShowsWhatARotationAsks) {
+    ProcessResult r =
+        RunHost({"--trace", "--settings", Path("s.ini"), "*rotatecustomize K,\"a\",\"b\""});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    for (const char* line :
+         {": ModuleEntry(6 command, \"ROTATECUSTOMIZE\" key 0xDF77D7F5, 3 parameters: \"K\", "
+          "\"a\", \"b\")\n",
+          "\ntrace:   request 1025 execute \"*customize K=a\" -> 1\n"})
+        EXPECT_NE(std::string::npos, r.err.find(line)) << r.err;
+}
+
 TEST_F(HostFiles, DefaultSettingsFileUnderTheConfigurationDirectory) {
     ProcessOptions options;
 #if defined(_WIN32)

@@ -78,6 +78,39 @@ TEST(HostCalls, EveryRequestIsAnswered) {
     Check(cases, sizeof cases / sizeof cases[0]);
 }
 
+// --trace: every call with its result, every request with its answer, on
+// standard error; what a request causes comes before it, further in.
+TEST(HostTrace, ShowsCallsRequestsAndResults) {
+    ProcessResult r = RunHost(WithTestModule({"--trace", "%*long(1500)", "*run %%*hostversion()"}));
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(std::string(1499, 'x') + "!\n11800\n", r.out);
+    const std::string lines[] = {
+        "@ ModuleEntry(0 identify, selector 0)",
+        "@ -> 1, served kinds 192, title \"Murlin host test module\"",
+        "@ ModuleEntry(7 function, \"LONG\" key 0x8134F3C7, 1 parameter: \"1500\")",
+        "  request 3090 long result # -> 1",
+        "@ -> 1, value #",
+        "@ ModuleEntry(6 command, \"RUN\" key 0x8005354E, 1 parameter: \"%*hostversion()\")",
+        "    @ ModuleEntry(7 function, \"HOSTVERSION\" key 0xD3DFD7FF, 0 parameters)",
+        "      request 2047 version -> 11800",
+        "    @ -> 1, value \"11800\"",
+        "  request 1025 execute \"%*hostversion()\" -> 1",
+        "@ -> 1",
+    };
+    const std::string module =
+        std::filesystem::path(MURLIN_HOST_TEST_MODULE).filename().u8string() + ":";
+    const std::string cut = "\"" + std::string(200, 'x') + "\"... (1500 units)";
+    std::string expected;
+    for (std::string line : lines) {
+        size_t at = line.find('@');
+        if (at != std::string::npos) line.replace(at, 1, module);
+        at = line.find('#');
+        if (at != std::string::npos) line.replace(at, 1, cut);
+        expected += "trace: " + line + "\n";
+    }
+    EXPECT_EQ(expected, r.err);
+}
+
 TEST(HostCalls, FailuresInsideRequestsEndTheRun) {
     // The module goes on; the run ends after the line with the failure's status.
     ProcessResult r = RunHost(WithTestModule({"%*execute(%%*nosuch())", "never"}));
