@@ -327,11 +327,11 @@ Status Interpreter::CallFunction(const std::u16string& name,
     }
     value->clear();
     int32_t answer = dispatch_(MODCALL_FUNCTION, upper, params, value);
-    if (answer == 0) {
+    if (answer == RESULT_NOT_SERVED) {
         Error("no module serves the function %*" + ToUtf8(upper));
         return STATUS_NOT_SERVED;
     }
-    return answer == 1 ? STATUS_OK : STATUS_FAILED;
+    return answer == RESULT_SERVED ? STATUS_OK : STATUS_FAILED;
 }
 
 Status Interpreter::CallCommand(const std::u16string& name, const std::u16string& paramText) {
@@ -342,11 +342,11 @@ Status Interpreter::CallCommand(const std::u16string& name, const std::u16string
     if (upper == u"SETCUST" || upper == u"CUSTOMIZE") return Setting(upper, expanded);
     std::u16string unused;
     int32_t answer = dispatch_(MODCALL_COMMAND, upper, SplitParams(expanded), &unused);
-    if (answer == 0) {
+    if (answer == RESULT_NOT_SERVED) {
         Error("no module serves the command *" + ToUtf8(upper));
         return STATUS_NOT_SERVED;
     }
-    return answer == 1 ? STATUS_OK : STATUS_FAILED;
+    return answer == RESULT_SERVED ? STATUS_OK : STATUS_FAILED;
 }
 
 // *setcust NAME=VALUE and *customize ID=VALUE: everything after the first
