@@ -7,6 +7,7 @@
 
 namespace {
 
+// The lone \r\n after "format:" is the usage text as users know it; kept.
 constexpr char16_t NOWDATETIME_USAGE[] =
     u"%*nowdatetime([\"format\"][,filename[,c|a]])\n"
     u"\n"

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr char16_t ROTATEEXECUTE_USAGE[] = u"*RotateExecute [id],\"command1\",\"command2\"[...]";
+// "cutomize" is the usage text as users know it; kept as it stands.
 constexpr char16_t ROTATECUSTOMIZE_USAGE[] =
     u"*RotateCustomize [custid],\"cutomize1\",\"cutomize2\"[...]";
 constexpr char16_t READ_COUNTER[] = u"%%*getcust(_User:%s)";

@@ -9,6 +9,7 @@ namespace {
 constexpr char16_t LEFTSTR_USAGE[] = u"%*LeftStr(\"text\",length)";
 constexpr char16_t MIDSTR_USAGE[] = u"%*MidStr(\"text\",index[,length])";
 constexpr char16_t RIGHTSTR_USAGE[] = u"%*RightStr(\"text\",length)";
+// "Pagging" is the usage text as users know it; kept as it stands.
 constexpr char16_t PADDING_USAGE[] = u"%*Pagging(\"text\",length[,\"pad letter\"])";
 
 // MIDSTR without a length takes the rest of the text.
