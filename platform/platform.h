@@ -55,13 +55,22 @@ constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
-inline HKEY HkeyLocalMachine() { return reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)); }
+inline HKEY HkeyLocalMachine() {
+    return reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u));
+}
 
+// The one registry key the module reads, under HKEY_LOCAL_MACHINE: the list
+// of Japanese eras, one value an era, named "yyyy mm dd".
+constexpr char16_t JAPANESE_ERAS_KEY[] =
+    u"SYSTEM\\CurrentControlSet\\Control\\Nls\\Calendars\\Japanese\\Eras";
+
+// 100-nanosecond ticks since 1601-01-01 00:00 (UTC unless converted).
 struct FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
 };
 
+// A date and time split into fields; wDayOfWeek counts from 0 = Sunday.
 struct SYSTEMTIME {
     uint16_t wYear;
     uint16_t wMonth;
