@@ -30,19 +30,11 @@ intptr_t ServiceFunction(HostInfo* info, int32_t request, void* argument) {
     try {
         return static_cast<Host*>(info->reserved1)->Answer(request, argument);
     } catch (...) {
-        return 0;
+        return HOSTANSWER_DECLINED;
     }
 }
 
 } // namespace
-
-std::filesystem::path PathFrom(const std::u16string& text) {
-#if defined(_WIN32)
-    return std::filesystem::path(std::wstring(text.begin(), text.end()));
-#else
-    return std::filesystem::path(ToUtf8(text));
-#endif
-}
 
 // One module call in progress: where a long result goes.
 struct Host::Call {
