@@ -8,8 +8,8 @@
 // longer value is offered to the host first.
 constexpr size_t RESULT_TEXT_LIMIT = 1008;
 
-// The parameter after p: p advanced past its NUL. p must not be the last
-// parameter of a ParamList unless the host put a NUL after it.
+// The parameter after p: p advanced past its NUL. Only for reaching a
+// parameter that the call's paramCount says is there.
 const char16_t* NextParam(const char16_t* p);
 
 // Blanks (U+0020 only), then ASCII digits, modulo 2^32. The cursor is left on
