@@ -21,6 +21,27 @@ size_t PutWeekday(TextOut out, const char16_t* const names[7], uint16_t day) {
     return day < 7 ? PutText(out, names[day]) : PutUnits(out, u"", 0);
 }
 
+// The letters that come in pairs, by their upper case: the field, or -1
+// for any other letter.
+int32_t PairedField(char16_t upper, const os::SYSTEMTIME& t) {
+    switch (upper) {
+    case u'N':
+        return t.wMonth;
+    case u'D':
+        return t.wDay;
+    case u'H':
+        return t.wHour;
+    case u'U':
+        return TwelveHour(t.wHour);
+    case u'M':
+        return t.wMinute;
+    case u'S':
+        return t.wSecond;
+    default:
+        return -1;
+    }
+}
+
 // The expansion of one letter, or SIZE_MAX when c is not one of the 23.
 size_t PutLetter(TextOut out, char16_t c, const os::SYSTEMTIME& t) {
     switch (c) {
@@ -28,34 +49,10 @@ size_t PutLetter(TextOut out, char16_t c, const os::SYSTEMTIME& t) {
         return PutNumber(out, u"%04d", t.wYear % 10000);
     case u'y':
         return PutNumber(out, u"%02d", t.wYear % 100);
-    case u'N':
-        return PutNumber(out, u"%02d", t.wMonth);
-    case u'n':
-        return PutNumber(out, u"%2d", t.wMonth);
-    case u'D':
-        return PutNumber(out, u"%02d", t.wDay);
-    case u'd':
-        return PutNumber(out, u"%2d", t.wDay);
-    case u'H':
-        return PutNumber(out, u"%02d", t.wHour);
-    case u'h':
-        return PutNumber(out, u"%2d", t.wHour);
-    case u'U':
-        return PutNumber(out, u"%02d", TwelveHour(t.wHour));
-    case u'u':
-        return PutNumber(out, u"%2d", TwelveHour(t.wHour));
     case u'T':
         return PutText(out, t.wHour < 12 ? FORENOON : AFTERNOON);
     case u't':
         return PutText(out, t.wHour < 12 ? u"am" : u"pm");
-    case u'M':
-        return PutNumber(out, u"%02d", t.wMinute);
-    case u'm':
-        return PutNumber(out, u"%2d", t.wMinute);
-    case u'S':
-        return PutNumber(out, u"%02d", t.wSecond);
-    case u's':
-        return PutNumber(out, u"%2d", t.wSecond);
     case u'I':
         return PutNumber(out, u"%03d", t.wMilliseconds);
     case u'W':
@@ -67,8 +64,13 @@ size_t PutLetter(TextOut out, char16_t c, const os::SYSTEMTIME& t) {
     case u'G':
         return FormatEraForDate(t, out, ERA_NAME_FORM);
     default:
-        return SIZE_MAX;
+        break;
     }
+    // N D H U M S: two digits, zero-padded; n d h u m s: blank-padded.
+    bool lower = c >= u'a' && c <= u'z';
+    int32_t field = PairedField(lower ? static_cast<char16_t>(c - u'a' + u'A') : c, t);
+    if (field < 0) return SIZE_MAX;
+    return PutNumber(out, lower ? u"%2d" : u"%02d", field);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 namespace {
 
+// The lone \r\n after "format:" is the usage text as users know it; kept.
 constexpr char16_t NOWDATETIME_USAGE[] =
     u"%*nowdatetime([\"format\"][,filename[,c|a]])\n"
     u"\n"
@@ -84,10 +85,8 @@ int32_t NowDateTime(HostInfo* host, ModuleCall* call) {
         FormatDateTime(nullptr, date, call->resultBuffer, RESULT_BUFFER_UNITS);
         return RESULT_SERVED;
     }
-    if (format[0] == u'-' || format[0] == u'/' || format[0] == u'?') {
-        ShowUsage(host, NOWDATETIME_USAGE);
-        return RESULT_FAILED;
-    }
+    if (format[0] == u'-' || format[0] == u'/' || format[0] == u'?')
+        return FailWithUsage(host, NOWDATETIME_USAGE);
     FormatDateTime(format, date, call->resultBuffer, RESULT_BUFFER_UNITS);
     return RESULT_SERVED;
 }

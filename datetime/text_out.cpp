@@ -1,14 +1,6 @@
 #include "datetime/text_out.h"
 
 #include "module/text.h"
-#include "platform/platform.h"
-
-namespace {
-
-// Room for one number in a short form: a sign, ten digits and the NUL.
-constexpr size_t PIECE_UNITS = 32;
-
-} // namespace
 
 TextOut TextOutOver(char16_t* buffer, size_t units) {
     return TextOut{buffer, buffer + units - 1};
@@ -21,12 +13,6 @@ size_t PutUnits(TextOut out, const char16_t* units, size_t count) {
         out.position[i] = units[i];
     out.position[count] = 0;
     return count;
-}
-
-size_t PutNumber(TextOut out, const char16_t* format, int32_t value) {
-    char16_t piece[PIECE_UNITS];
-    int32_t n = os::wsprintfW(piece, format, value);
-    return PutUnits(out, piece, n < 0 ? 0 : static_cast<size_t>(n));
 }
 
 size_t PutText(TextOut out, const char16_t* text) {

@@ -3,12 +3,16 @@
 // inside the caller's buffer.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <stddef.h>
 #include <stdint.h>
 
+// Points into a buffer the caller owns; writers move nothing, the caller
+// advances position by what they return.
 struct TextOut {
-    char16_t* position;
-    char16_t* end; // the last unit of the buffer, always left for a NUL
+    char16_t* position; // where the next writer writes; never past end
+    char16_t* end;      // the last unit of the buffer, always left for a NUL
 };
 
 // The whole of a buffer of units (NUL included; at least 1).
@@ -18,8 +22,23 @@ TextOut TextOutOver(char16_t* buffer, size_t units);
 // units written, the NUL not counted.
 size_t PutUnits(TextOut out, const char16_t* units, size_t count);
 
+// The room for one short formatted piece (a sign, ten digits, an era name):
+// wsprintfW writes it here before as much of it as fits is put.
+constexpr size_t FORMATTED_PIECE_UNITS = 32;
+
+// One short wsprintfW form such as "%02d" or "%c%02d", its result at most
+// FORMATTED_PIECE_UNITS - 1 units; as much of it as fits.
+template <typename... Values>
+size_t PutFormatted(TextOut out, const char16_t* format, Values... values) {
+    char16_t piece[FORMATTED_PIECE_UNITS];
+    int32_t n = os::wsprintfW(piece, format, values...);
+    return PutUnits(out, piece, n < 0 ? 0 : static_cast<size_t>(n));
+}
+
 // One number in a short wsprintfW form such as "%02d".
-size_t PutNumber(TextOut out, const char16_t* format, int32_t value);
+inline size_t PutNumber(TextOut out, const char16_t* format, int32_t value) {
+    return PutFormatted(out, format, value);
+}
 
 // A text, as "%s" writes it.
 size_t PutText(TextOut out, const char16_t* text);

@@ -98,8 +98,8 @@ bool DefaultSettingsPath(std::filesystem::path* path, std::string* error);
 class Interpreter {
   public:
     // Calls a function (MODCALL_FUNCTION) or command (MODCALL_COMMAND) with
-    // its upper-case name; returns 1 (served, value set for a function),
-    // 0 (no one serves it) or -1 (failed, message shown).
+    // its upper-case name; returns RESULT_SERVED (value set for a function),
+    // RESULT_NOT_SERVED (no one serves it) or RESULT_FAILED (message shown).
     using Dispatcher =
         std::function<int32_t(int32_t kind, const std::u16string& name,
                               const std::vector<std::u16string>& params, std::u16string* value)>;
@@ -142,8 +142,9 @@ class Interpreter {
 // ---- Modules -----------------------------------------------------------------
 
 struct HostOptions {
-    bool hostMessages = true; // HOSTREQ_MESSAGE answered 1 (--no-host-message: 0)
-    bool longResults = true;  // HOSTREQ_LONGRESULT answered 1 (--decline-long-results: 0)
+    bool hostMessages = true; // HOSTREQ_MESSAGE answered HOSTANSWER_DONE (--no-host-message: 0)
+    bool longResults = true;  // HOSTREQ_LONGRESULT answered HOSTANSWER_DONE
+                              // (--decline-long-results: 0)
     intptr_t version = 11800; // HOSTREQ_VERSION (--host-version N): 1.18
     bool trace = false;       // every call, request and result on standard error (--trace)
 };
@@ -153,12 +154,14 @@ struct HostOptions {
 constexpr size_t TRACE_TEXT_UNITS = 200;
 std::u16string TraceText(const std::u16string& text);
 
-struct LoadedModule {
-    std::filesystem::path path;
-    void* handle = nullptr;
-    ModuleEntryFunction entry = nullptr;
-    std::u16string title;
-    uint32_t servedKinds = 0;
+// A module the host has loaded (and, once Load succeeds, identified); owned
+// by the Host, which unloads it when it goes.
+struct HostedModule {
+    std::filesystem::path path;          // absolute where it could be made so
+    void* handle = nullptr;              // the library: HMODULE or dlopen's handle
+    ModuleEntryFunction entry = nullptr; // null when the library has no ModuleEntry
+    std::u16string title;                // from the identification request
+    uint32_t servedKinds = 0;            // likewise
 };
 
 // The host proper: its modules, its HostInfo and service function, and an
@@ -172,7 +175,7 @@ class Host {
 
     // Loads the module and sends it the identification request.
     bool Load(const std::filesystem::path& path, std::string* error);
-    const std::vector<std::unique_ptr<LoadedModule>>& Modules() const { return modules_; }
+    const std::vector<std::unique_ptr<HostedModule>>& Modules() const { return modules_; }
     Interpreter& Lines() { return interpreter_; }
 
     // The answer to one request of a module (HOSTREQ_...).
@@ -188,7 +191,7 @@ class Host {
     HostOptions options_;
     Interpreter::Writer err_;
     HostInfo info_{};
-    std::vector<std::unique_ptr<LoadedModule>> modules_;
+    std::vector<std::unique_ptr<HostedModule>> modules_;
     std::vector<Call*> calls_; // the module calls in progress, innermost last
     int traceDepth_ = 0;       // calls and requests in progress, for indenting the trace
     Interpreter interpreter_;

@@ -1,5 +1,6 @@
-// The command language: text conversion, parameter splitting, expansion of
-// macro functions innermost first, commands, and the host's own names.
+// The command language: parameter splitting, expansion of macro functions
+// innermost first, commands, and the host's own names. The UTF-8 codec that
+// the host's text passes through stands first.
 #include "host/host.h"
 #include "platform/win32_emulation/codepage.h"
 
@@ -25,37 +26,6 @@ std::string ToUtf8(const std::u16string& text) {
     std::string out(static_cast<size_t>(EncodeWide(CP_UTF8, text.data(), count, nullptr, 0)), '\0');
     EncodeWide(CP_UTF8, text.data(), count, &out[0], static_cast<int32_t>(out.size()));
     return out;
-}
-
-std::string PathText(const std::filesystem::path& path) {
-#if defined(_WIN32)
-    std::wstring wide = path.native();
-    return ToUtf8(std::u16string(wide.begin(), wide.end()));
-#else
-    return path.native();
-#endif
-}
-
-std::vector<std::u16string> SplitLines(const std::string& utf8) {
-    std::vector<std::u16string> lines;
-    std::u16string text = FromUtf8(utf8);
-    if (!text.empty() && text[0] == u'\uFEFF') text.erase(0, 1);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u'\n', start);
-        if (end == std::u16string::npos) end = text.size();
-        std::u16string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::u16string UpperAscii(std::u16string text) {
-    for (char16_t& c : text)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    return text;
 }
 
 // ---- Parsing -----------------------------------------------------------------
@@ -267,11 +237,11 @@ Status Interpreter::CallFunction(const std::u16string& name,
     }
     value->clear();
     int32_t answer = dispatch_(MODCALL_FUNCTION, upper, params, value);
-    if (answer == 0) {
+    if (answer == RESULT_NOT_SERVED) {
         Error("no module serves the function %*" + ToUtf8(upper));
         return STATUS_NOT_SERVED;
     }
-    return answer == 1 ? STATUS_OK : STATUS_FAILED;
+    return answer == RESULT_SERVED ? STATUS_OK : STATUS_FAILED;
 }
 
 Status Interpreter::CallCommand(const std::u16string& name, const std::u16string& paramText) {
@@ -282,11 +252,11 @@ Status Interpreter::CallCommand(const std::u16string& name, const std::u16string
     if (upper == u"SETCUST" || upper == u"CUSTOMIZE") return Setting(upper, expanded);
     std::u16string unused;
     int32_t answer = dispatch_(MODCALL_COMMAND, upper, SplitParams(expanded), &unused);
-    if (answer == 0) {
+    if (answer == RESULT_NOT_SERVED) {
         Error("no module serves the command *" + ToUtf8(upper));
         return STATUS_NOT_SERVED;
     }
-    return answer == 1 ? STATUS_OK : STATUS_FAILED;
+    return answer == RESULT_SERVED ? STATUS_OK : STATUS_FAILED;
 }
 
 // *setcust NAME=VALUE and *customize ID=VALUE: everything after the first

@@ -75,7 +75,7 @@ const char* RequestName(int32_t request) {
     }
 }
 
-std::u16string ModuleName(const LoadedModule& module) {
+std::u16string ModuleName(const HostedModule& module) {
     return FromUtf8(PathText(module.path.filename()));
 }
 
@@ -91,19 +91,11 @@ intptr_t ServiceFunction(HostInfo* info, int32_t request, void* argument) {
     try {
         return static_cast<Host*>(info->reserved1)->Answer(request, argument);
     } catch (...) {
-        return 0;
+        return HOSTANSWER_DECLINED;
     }
 }
 
 } // namespace
-
-std::filesystem::path PathFrom(const std::u16string& text) {
-#if defined(_WIN32)
-    return std::filesystem::path(std::wstring(text.begin(), text.end()));
-#else
-    return std::filesystem::path(ToUtf8(text));
-#endif
-}
 
 std::u16string TraceText(const std::u16string& text) {
     size_t shown = text.size();
@@ -171,7 +163,7 @@ bool Host::Load(const std::filesystem::path& given, std::string* error) {
     std::error_code ec;
     std::filesystem::path path = std::filesystem::absolute(given, ec);
     if (ec) path = given;
-    auto module = std::make_unique<LoadedModule>();
+    auto module = std::make_unique<HostedModule>();
     module->path = path;
 #if defined(_WIN32)
     HMODULE handle = ::LoadLibraryW(path.c_str());
@@ -194,7 +186,7 @@ bool Host::Load(const std::filesystem::path& given, std::string* error) {
     module->handle = handle;
     module->entry = reinterpret_cast<ModuleEntryFunction>(::dlsym(handle, "ModuleEntry"));
 #endif
-    LoadedModule* loaded = module.get();
+    HostedModule* loaded = module.get();
     modules_.push_back(std::move(module)); // unloaded with the host from here on
     if (loaded->entry == nullptr) {
         *error = "the module " + PathText(path) + " has no ModuleEntry";
@@ -308,35 +300,36 @@ intptr_t Host::Answer(int32_t request, void* argument) {
 intptr_t Host::AnswerHere(int32_t request, void* argument) {
     switch (request) {
     case HOSTREQ_MESSAGE:
-        if (!options_.hostMessages || argument == nullptr) return 0;
+        if (!options_.hostMessages || argument == nullptr) return HOSTANSWER_DECLINED;
         err_(TextAt(argument) + u"\n");
-        return 1;
+        return HOSTANSWER_DONE;
     case HOSTREQ_LONGRESULT:
         // Only a function has a value to take.
         if (!options_.longResults || argument == nullptr || calls_.empty() ||
             calls_.back()->kind != MODCALL_FUNCTION)
-            return 0;
+            return HOSTANSWER_DECLINED;
         calls_.back()->longResult = TextAt(argument);
         calls_.back()->hasLongResult = true;
-        return 1;
+        return HOSTANSWER_DONE;
     case HOSTREQ_VERSION:
         return options_.version;
     case HOSTREQ_EXPAND: {
-        if (argument == nullptr) return 0;
+        if (argument == nullptr) return HOSTANSWER_DECLINED;
         char16_t* buffer = static_cast<char16_t*>(argument);
         std::u16string expanded;
         if (interpreter_.Expand(TextAt(buffer, RESULT_BUFFER_UNITS), &expanded) != STATUS_OK)
-            return 0; // the buffer keeps the macro text
+            return HOSTANSWER_DECLINED; // the buffer keeps the macro text
         size_t n = std::min(expanded.size(), RESULT_BUFFER_UNITS - 1);
         std::memcpy(buffer, expanded.data(), n * sizeof(char16_t));
         buffer[n] = 0;
-        return 1;
+        return HOSTANSWER_DONE;
     }
     case HOSTREQ_EXECUTE:
-        if (argument == nullptr) return 0;
-        return interpreter_.RunLine(TextAt(argument)) == STATUS_OK ? 1 : 0;
+        if (argument == nullptr) return HOSTANSWER_DECLINED;
+        return interpreter_.RunLine(TextAt(argument)) == STATUS_OK ? HOSTANSWER_DONE
+                                                                   : HOSTANSWER_DECLINED;
     default:
-        return 0;
+        return HOSTANSWER_DECLINED;
     }
 }
 

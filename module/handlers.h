@@ -1,9 +1,12 @@
 // The handlers of the fourteen names, one per name (two names share
 // SliceMid, two share WriteStdStream). Each takes the call's HostInfo and
-// ModuleCall and returns a result code.
+// ModuleCall, as ModuleEntry got them, and returns a result code
+// (RESULT_SERVED, or RESULT_FAILED after showing its usage text). No handler
+// calls another.
 #pragma once
 
 #include "module/module_api.h"
+#include "platform/platform.h"
 
 int32_t SliceLeft(HostInfo* host, ModuleCall* call);
 int32_t SliceMid(HostInfo* host, ModuleCall* call);
@@ -13,10 +16,13 @@ int32_t PadLeft(HostInfo* host, ModuleCall* call);
 int32_t NowDateTime(HostInfo* host, ModuleCall* call);
 
 int32_t ReadStdIn(HostInfo* host, ModuleCall* call);
-int32_t WriteStdStream(HostInfo* host, ModuleCall* call, int32_t standardHandle);
+// STDOUT and STDERR: standardId is os::STD_OUTPUT_HANDLE or
+// os::STD_ERROR_HANDLE, the id GetStdHandle takes.
+int32_t WriteStdStream(HostInfo* host, ModuleCall* call, os::DWORD standardId);
 
+// RESULT_FAILED also when no key finds a drive (no usage text then).
 int32_t FindDrive(HostInfo* host, ModuleCall* call);
-void ReadClipboardText(HostInfo* host, ModuleCall* call);
+int32_t ReadClipboardText(HostInfo* host, ModuleCall* call);
 int32_t ReportVersion(HostInfo* host, ModuleCall* call);
 
 int32_t RotateExecute(HostInfo* host, ModuleCall* call);

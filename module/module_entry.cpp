@@ -14,14 +14,13 @@ static_assert(sizeof(MODULE_TITLE) / sizeof(char16_t) == 38, "MODULE_TITLE is 37
 typedef int32_t (*Handler)(HostInfo* host, ModuleCall* call);
 
 int32_t ClippedText(HostInfo* host, ModuleCall* call) {
-    ReadClipboardText(host, call);
-    return 1;
+    return ReadClipboardText(host, call);
 }
 int32_t StdOut(HostInfo* host, ModuleCall* call) {
-    return WriteStdStream(host, call, static_cast<int32_t>(os::STD_OUTPUT_HANDLE));
+    return WriteStdStream(host, call, os::STD_OUTPUT_HANDLE);
 }
 int32_t StdErr(HostInfo* host, ModuleCall* call) {
-    return WriteStdStream(host, call, static_cast<int32_t>(os::STD_ERROR_HANDLE));
+    return WriteStdStream(host, call, os::STD_ERROR_HANDLE);
 }
 
 struct DispatchRow {

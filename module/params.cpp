@@ -23,8 +23,13 @@ intptr_t AskHost(HostInfo* host, int32_t request, void* argument) {
 }
 
 void ShowUsage(HostInfo* host, const char16_t* text) {
-    if (AskHost(host, HOSTREQ_MESSAGE, const_cast<char16_t*>(text)) == 1) return;
+    if (AskHost(host, HOSTREQ_MESSAGE, const_cast<char16_t*>(text)) == HOSTANSWER_DONE) return;
     os::MessageBoxW(nullptr, text, nullptr, os::MB_OK);
+}
+
+int32_t FailWithUsage(HostInfo* host, const char16_t* usage) {
+    ShowUsage(host, usage);
+    return RESULT_FAILED;
 }
 
 void DeliverResult(HostInfo* host, ModuleCall* call, const char16_t* text) {
@@ -34,7 +39,7 @@ void DeliverResult(HostInfo* host, ModuleCall* call, const char16_t* text) {
 void DeliverResultOfLength(HostInfo* host, ModuleCall* call, const char16_t* text, size_t length) {
     size_t n = length;
     if (n > RESULT_TEXT_LIMIT) {
-        if (AskHost(host, HOSTREQ_LONGRESULT, const_cast<char16_t*>(text)) == 1) {
+        if (AskHost(host, HOSTREQ_LONGRESULT, const_cast<char16_t*>(text)) == HOSTANSWER_DONE) {
             call->resultBuffer[0] = 0;
             return;
         }
@@ -53,7 +58,7 @@ void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_
             CopyUnits(copy, start, n);
             intptr_t answer = AskHost(host, HOSTREQ_LONGRESULT, copy);
             os::HeapFree(heap, 0, copy);
-            if (answer == 1) return;
+            if (answer == HOSTANSWER_DONE) return;
         }
         n = RESULT_TEXT_LIMIT;
     }

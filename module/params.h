@@ -8,27 +8,42 @@
 // longer value is offered to the host first.
 constexpr size_t RESULT_TEXT_LIMIT = 1008;
 
-// The parameter after p: p advanced past its NUL.
+// The parameter after p: p advanced past its NUL. Only for reaching a
+// parameter that the call's paramCount says is there.
 const char16_t* NextParam(const char16_t* p);
 
 // Blanks (U+0020 only), then ASCII digits, modulo 2^32. The cursor is left on
 // the first unit not consumed; it never passes the text's NUL.
 uint32_t ReadDecimal(const char16_t*& cursor);
 
-// Asks the host to show the text; falls back to a plain message box.
+// Asks the host to show the text (HOSTREQ_MESSAGE); when the host does not
+// answer HOSTANSWER_DONE, shows it in a plain message box.
 void ShowUsage(HostInfo* host, const char16_t* text);
 
-// Puts a NUL-terminated value into the result buffer, or hands a value longer
-// than RESULT_TEXT_LIMIT to the host (the buffer is then left empty).
+// How a handler refuses a call that does not fit: ShowUsage, then
+// RESULT_FAILED to return.
+int32_t FailWithUsage(HostInfo* host, const char16_t* usage);
+
+// The deliveries of a function's value into call->resultBuffer. A value of
+// up to RESULT_TEXT_LIMIT characters is copied there with its NUL. A longer
+// one is offered to the host (HOSTREQ_LONGRESULT); a host that does not take
+// it gets the first RESULT_TEXT_LIMIT characters in the buffer, with nothing
+// to say that they were cut. When the host takes it the two differ, and
+// hosts may rely on each: DeliverResult and DeliverResultOfLength leave the
+// buffer empty, DeliverSlice does not write it at all.
+
+// Delivers a NUL-terminated text, offering the host the text itself.
 void DeliverResult(HostInfo* host, ModuleCall* call, const char16_t* text);
 
 // DeliverResult for a text whose length the caller already knows (it still
 // ends in a NUL at text[length]), so a long text is not measured again.
 void DeliverResultOfLength(HostInfo* host, ModuleCall* call, const char16_t* text, size_t length);
 
-// Delivers the n units at start. A long piece goes to the host as a heap
-// copy; when the host takes it the result buffer is left as it was.
+// Delivers the n units at start, which need not end in a NUL. A long piece
+// is offered as a NUL-terminated copy on the process heap, freed before the
+// call returns; a failed allocation cuts the piece as a declining host does.
 void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_t n);
 
-// Sends a request to the host through its service function.
+// Sends a request to the host through its service function and returns the
+// host's answer (see HostCallback).
 intptr_t AskHost(HostInfo* host, int32_t request, void* argument);

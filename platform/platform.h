@@ -8,7 +8,11 @@
 //   platform/testing  a recording fake that tests script (unit tests)
 //
 // Names, arguments and results follow the Win32 functions they stand for, so
-// handler code reads as the Windows program it is. Text is UTF-16 everywhere.
+// handler code reads as the Windows program it is, and each function keeps
+// its Win32 contract: who owns what, what may be null and what a failure
+// returns are as Windows documents them, and every backend must keep them.
+// Text is UTF-16 everywhere. Records are laid out as Win32 lays them out;
+// the sizes are checked below.
 #pragma once
 
 #include <stdint.h>
@@ -23,7 +27,9 @@ typedef int32_t BOOL;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 
-inline HANDLE InvalidHandle() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
+inline HANDLE InvalidHandle() {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+}
 
 constexpr DWORD STD_INPUT_HANDLE = static_cast<DWORD>(-10);
 constexpr DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
@@ -49,13 +55,22 @@ constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
-inline HKEY HkeyLocalMachine() { return reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)); }
+inline HKEY HkeyLocalMachine() {
+    return reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u));
+}
 
+// The one registry key the module reads, under HKEY_LOCAL_MACHINE: the list
+// of Japanese eras, one value an era, named "yyyy mm dd".
+constexpr char16_t JAPANESE_ERAS_KEY[] =
+    u"SYSTEM\\CurrentControlSet\\Control\\Nls\\Calendars\\Japanese\\Eras";
+
+// 100-nanosecond ticks since 1601-01-01 00:00 (UTC unless converted).
 struct FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
 };
 
+// A date and time split into fields; wDayOfWeek counts from 0 = Sunday.
 struct SYSTEMTIME {
     uint16_t wYear;
     uint16_t wMonth;
@@ -67,6 +82,8 @@ struct SYSTEMTIME {
     uint16_t wMilliseconds;
 };
 
+// Filled by GetFileInformationByHandle. It begins, as WIN32_FIND_DATAW does,
+// with the attributes and the three times.
 struct BY_HANDLE_FILE_INFORMATION {
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;
@@ -80,6 +97,7 @@ struct BY_HANDLE_FILE_INFORMATION {
     DWORD nFileIndexLow;
 };
 
+// Filled by FindFirstFileW; cFileName is NUL-terminated within its 260 units.
 struct WIN32_FIND_DATAW {
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;
@@ -93,6 +111,8 @@ struct WIN32_FIND_DATAW {
     char16_t cAlternateFileName[14];
 };
 
+// Filled by GetVersionExW; the caller sets dwOSVersionInfoSize first.
+// szCSDVersion is not promised to end in a NUL when the call fails.
 struct OSVERSIONINFOW {
     DWORD dwOSVersionInfoSize;
     DWORD dwMajorVersion;
@@ -118,7 +138,8 @@ BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
 int32_t MessageBoxW(HWND owner, const char16_t* text, const char16_t* caption, uint32_t type);
 int32_t wsprintfW(char16_t* buffer, const char16_t* format, ...);
 
-// Standard handles and pipes.
+// Standard handles and pipes. GetStdHandle takes a STD_* id; the handle it
+// gives is not closed by the module.
 HANDLE GetStdHandle(DWORD id);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
@@ -154,7 +175,8 @@ BOOL GetVolumeInformationW(const char16_t* root, char16_t* label, DWORD labelSiz
                            DWORD* maxComponentLength, DWORD* fileSystemFlags,
                            char16_t* fileSystemName, DWORD fileSystemNameSize);
 
-// The clipboard and its memory.
+// The clipboard and its memory. The block of GetClipboardData belongs to the
+// clipboard and stays valid only until CloseClipboard.
 BOOL OpenClipboard(HWND owner);
 HANDLE GetClipboardData(uint32_t format);
 BOOL CloseClipboard();
@@ -164,7 +186,9 @@ BOOL GlobalUnlock(HGLOBAL memory);
 // The operating system's version.
 BOOL GetVersionExW(OSVERSIONINFOW* info);
 
-// The registry, read only.
+// The registry, read only. A key opened here is closed with RegCloseKey.
+// RegEnumValueW takes the name buffer's size in units (the NUL counted) and
+// the data buffer's in bytes, and sets both to what it wrote.
 LONG RegOpenKeyExW(HKEY root, const char16_t* subKey, DWORD options, DWORD access, HKEY* key);
 LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* nameCount, DWORD* reserved,
                    DWORD* type, uint8_t* data, DWORD* dataSize);

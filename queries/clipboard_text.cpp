@@ -22,9 +22,11 @@ bool OpenClipboardRetry(os::HWND window) {
 
 } // namespace
 
-void ReadClipboardText(HostInfo* host, ModuleCall* call) {
+// Always served: a clipboard that does not open or holds no text gives the
+// empty value.
+int32_t ReadClipboardText(HostInfo* host, ModuleCall* call) {
     call->resultBuffer[0] = 0;
-    if (!OpenClipboardRetry(host->mainWindow)) return;
+    if (!OpenClipboardRetry(host->mainWindow)) return RESULT_SERVED;
     os::HANDLE data = os::GetClipboardData(os::CF_UNICODETEXT);
     if (data != nullptr) {
         const auto* text = static_cast<const char16_t*>(os::GlobalLock(data));
@@ -34,4 +36,5 @@ void ReadClipboardText(HostInfo* host, ModuleCall* call) {
         }
     }
     os::CloseClipboard();
+    return RESULT_SERVED;
 }

@@ -53,10 +53,7 @@ bool MatchVolume(os::DWORD drives, const char16_t* key, char16_t* result) {
 
 int32_t FindDrive(HostInfo* host, ModuleCall* call) {
     os::DWORD drives = os::GetLogicalDrives();
-    if (call->paramCount < 1) {
-        ShowUsage(host, FIND_DRIVE_USAGE);
-        return RESULT_FAILED;
-    }
+    if (call->paramCount < 1) return FailWithUsage(host, FIND_DRIVE_USAGE);
     char16_t* result = call->resultBuffer;
     const char16_t* key = call->paramList;
     for (uint32_t k = 0; k < call->paramCount; ++k, key = NextParam(key)) {

@@ -57,6 +57,8 @@ int32_t ReportVersion(HostInfo* host, ModuleCall* call) {
                       static_cast<int32_t>(info.dwMajorVersion * 100 + info.dwMinorVersion));
         break;
     default:
+        // "%0d" (a zero flag without a width, so no padding) is the format as
+        // it has always been passed; kept as it stands.
         os::wsprintfW(result, u"%0d.%02d(%d %s)", static_cast<int32_t>(info.dwMajorVersion),
                       static_cast<int32_t>(info.dwMinorVersion),
                       static_cast<int32_t>(info.dwBuildNumber), info.szCSDVersion);

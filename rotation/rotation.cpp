@@ -10,6 +10,7 @@
 namespace {
 
 constexpr char16_t ROTATEEXECUTE_USAGE[] = u"*RotateExecute [id],\"command1\",\"command2\"[...]";
+// "cutomize" is the usage text as users know it; kept as it stands.
 constexpr char16_t ROTATECUSTOMIZE_USAGE[] =
     u"*RotateCustomize [custid],\"cutomize1\",\"cutomize2\"[...]";
 constexpr char16_t READ_COUNTER[] = u"%%*getcust(_User:%s)";
@@ -21,25 +22,25 @@ constexpr char16_t SET_SETTING[] = u"*customize %s=%s";
 constexpr size_t WORK_BUFFER_UNITS = 1024;
 
 // Reads where the list stands: the macro, formatted with the first
-// parameter, expanded by the host in place. The host may fill all 1024 units;
-// the last one is kept a NUL so the reading after it cannot run past it.
-void ReadPosition(HostInfo* host, const char16_t* macro, const char16_t* id, char16_t* expansion) {
+// parameter (the id, which it returns), expanded by the host in place. The
+// host may fill all 1024 units; the last one is kept a NUL so the reading
+// after it cannot run past it.
+const char16_t* ReadPosition(HostInfo* host, const ModuleCall* call, const char16_t* macro,
+                             char16_t* expansion) {
+    const char16_t* id = call->paramList;
     os::wsprintfW(expansion, macro, id);
     AskHost(host, HOSTREQ_EXPAND, expansion);
     expansion[WORK_BUFFER_UNITS - 1] = 0;
+    return id;
 }
 
 } // namespace
 
 int32_t RotateExecute(HostInfo* host, ModuleCall* call) {
     uint32_t count = call->paramCount;
-    if (count < 2) {
-        ShowUsage(host, ROTATEEXECUTE_USAGE);
-        return RESULT_FAILED;
-    }
-    const char16_t* id = call->paramList;
+    if (count < 2) return FailWithUsage(host, ROTATEEXECUTE_USAGE);
     char16_t expansion[WORK_BUFFER_UNITS];
-    ReadPosition(host, READ_COUNTER, id, expansion);
+    const char16_t* id = ReadPosition(host, call, READ_COUNTER, expansion);
 
     const char16_t* cursor = expansion;
     uint32_t last = ReadDecimal(cursor);
@@ -60,14 +61,10 @@ int32_t RotateExecute(HostInfo* host, ModuleCall* call) {
 }
 
 int32_t RotateCustomize(HostInfo* host, ModuleCall* call) {
-    uint32_t count = call->paramCount;
-    if (count < 2) {
-        ShowUsage(host, ROTATECUSTOMIZE_USAGE);
-        return RESULT_FAILED;
-    }
-    const char16_t* custid = call->paramList;
+    if (call->paramCount < 2) return FailWithUsage(host, ROTATECUSTOMIZE_USAGE);
     char16_t expansion[WORK_BUFFER_UNITS];
-    ReadPosition(host, READ_SETTING, custid, expansion);
+    const char16_t* custid = ReadPosition(host, call, READ_SETTING, expansion);
+    uint32_t count = call->paramCount;
 
     const char16_t* first = NextParam(custid);
     const char16_t* chosen = first;

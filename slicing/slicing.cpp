@@ -9,6 +9,7 @@ namespace {
 constexpr char16_t LEFTSTR_USAGE[] = u"%*LeftStr(\"text\",length)";
 constexpr char16_t MIDSTR_USAGE[] = u"%*MidStr(\"text\",index[,length])";
 constexpr char16_t RIGHTSTR_USAGE[] = u"%*RightStr(\"text\",length)";
+// "Pagging" is the usage text as users know it; kept as it stands.
 constexpr char16_t PADDING_USAGE[] = u"%*Pagging(\"text\",length[,\"pad letter\"])";
 
 // MIDSTR without a length takes the rest of the text.
@@ -20,60 +21,61 @@ uint32_t Smaller(uint32_t a, uint32_t b) {
     return a < b ? a : b;
 }
 
-} // namespace
+// Parameter 1, its length, and parameter 2 read as a number no larger than
+// that length, the cursor left where the number stopped.
+struct TextAndNumber {
+    const char16_t* text;
+    uint32_t length;
+    const char16_t* cursor;
+    uint32_t number;
+};
 
-int32_t SliceLeft(HostInfo* host, ModuleCall* call) {
-    if (call->paramCount != 2) {
-        ShowUsage(host, LEFTSTR_USAGE);
-        return RESULT_FAILED;
-    }
-    const char16_t* text = call->paramList;
-    uint32_t length = static_cast<uint32_t>(TextLength(text));
-    const char16_t* cursor = NextParam(text);
-    uint32_t n = Smaller(ReadDecimal(cursor), length);
-    DeliverSlice(host, call, text, n);
+TextAndNumber ReadTextAndNumber(const ModuleCall* call) {
+    TextAndNumber read;
+    read.text = call->paramList;
+    read.length = static_cast<uint32_t>(TextLength(read.text));
+    read.cursor = NextParam(read.text);
+    read.number = Smaller(ReadDecimal(read.cursor), read.length);
+    return read;
+}
+
+// LEFTSTR and RIGHTSTR: that many units from the start or the end.
+int32_t SliceEnd(HostInfo* host, ModuleCall* call, const char16_t* usage, bool fromRight) {
+    if (call->paramCount != 2) return FailWithUsage(host, usage);
+    TextAndNumber read = ReadTextAndNumber(call);
+    const char16_t* start = fromRight ? read.text + (read.length - read.number) : read.text;
+    DeliverSlice(host, call, start, read.number);
     return RESULT_SERVED;
 }
 
+} // namespace
+
+int32_t SliceLeft(HostInfo* host, ModuleCall* call) {
+    return SliceEnd(host, call, LEFTSTR_USAGE, false);
+}
+
 int32_t SliceMid(HostInfo* host, ModuleCall* call) {
-    if (call->paramCount < 2) {
-        ShowUsage(host, MIDSTR_USAGE);
-        return RESULT_FAILED;
-    }
-    const char16_t* text = call->paramList;
-    uint32_t length = static_cast<uint32_t>(TextLength(text));
-    const char16_t* cursor = NextParam(text);
-    uint32_t index = Smaller(ReadDecimal(cursor), length);
+    if (call->paramCount < 2) return FailWithUsage(host, MIDSTR_USAGE);
+    TextAndNumber read = ReadTextAndNumber(call);
+    uint32_t index = read.number;
     uint32_t count = MIDSTR_WHOLE_REST;
     if (call->paramCount >= 3) {
         // One unit on from where the index stopped: the third parameter when
         // the second holds only blanks and digits.
-        ++cursor;
-        count = ReadDecimal(cursor);
+        ++read.cursor;
+        count = ReadDecimal(read.cursor);
     }
-    count = Smaller(count, length - index);
-    DeliverSlice(host, call, text + index, count);
+    count = Smaller(count, read.length - index);
+    DeliverSlice(host, call, read.text + index, count);
     return RESULT_SERVED;
 }
 
 int32_t SliceRight(HostInfo* host, ModuleCall* call) {
-    if (call->paramCount != 2) {
-        ShowUsage(host, RIGHTSTR_USAGE);
-        return RESULT_FAILED;
-    }
-    const char16_t* text = call->paramList;
-    uint32_t length = static_cast<uint32_t>(TextLength(text));
-    const char16_t* cursor = NextParam(text);
-    uint32_t n = Smaller(ReadDecimal(cursor), length);
-    DeliverSlice(host, call, text + (length - n), n);
-    return RESULT_SERVED;
+    return SliceEnd(host, call, RIGHTSTR_USAGE, true);
 }
 
 int32_t PadLeft(HostInfo* host, ModuleCall* call) {
-    if (call->paramCount < 2) {
-        ShowUsage(host, PADDING_USAGE);
-        return RESULT_FAILED;
-    }
+    if (call->paramCount < 2) return FailWithUsage(host, PADDING_USAGE);
     const char16_t* text = call->paramList;
     const char16_t* cursor = NextParam(text);
     int32_t width = static_cast<int32_t>(ReadDecimal(cursor));

@@ -16,7 +16,7 @@ namespace {
 
 constexpr os::DWORD FIRST_READ_BYTES = 1023;
 constexpr os::DWORD LOOP_READ_BYTES = 1024;
-constexpr uint32_t INITIAL_CHARACTERS = 2048;
+constexpr uint32_t INITIAL_UNITS = 2048;
 constexpr uint32_t ROOM_PER_BLOCK = 2048;
 constexpr uint32_t BYTE_BUFFER_SIZE = 2048;
 constexpr uint32_t MOST_HELD_BYTES = 3; // a UTF-8 character lacking its last byte
@@ -142,14 +142,14 @@ bool Peek(os::HANDLE input, os::DWORD* available) {
     return os::PeekNamedPipe(input, nullptr, 0, nullptr, available, nullptr) != 0;
 }
 
-} // namespace
-
-int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
-    InputDecoder decoder;
-    decoder.codePage = os::CP_ACP;
-    decoder.flags = os::MB_PRECOMPOSED;
-    decoder.held = 0;
-    for (uint8_t& state : decoder.leadBytes)
+// The options: every parameter after the first that contains "utf8" selects
+// UTF-8, one that contains "nowait" skips the waiting first read. Sets up
+// the decoder; returns whether to wait.
+bool ReadOptions(const ModuleCall* call, InputDecoder* decoder) {
+    decoder->codePage = os::CP_ACP;
+    decoder->flags = os::MB_PRECOMPOSED;
+    decoder->held = 0;
+    for (uint8_t& state : decoder->leadBytes)
         state = LEAD_UNKNOWN;
     bool waiting = true;
     if (call->paramCount >= 2) {
@@ -157,33 +157,34 @@ int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
         for (uint32_t i = 1; i < call->paramCount; ++i) {
             param = NextParam(param);
             if (TextContains(param, u"utf8")) {
-                decoder.codePage = os::CP_UTF8;
-                decoder.flags = 0;
+                decoder->codePage = os::CP_UTF8;
+                decoder->flags = 0;
             }
             if (TextContains(param, u"nowait")) waiting = false;
         }
     }
-    decoder.utf8 = decoder.codePage == os::CP_UTF8;
+    decoder->utf8 = decoder->codePage == os::CP_UTF8;
+    return waiting;
+}
 
-    char16_t* result = call->resultBuffer;
-    os::HANDLE input = os::GetStdHandle(os::STD_INPUT_HANDLE);
+// The first read, made only while waiting: one block straight into the
+// result buffer. False when the read fails; the value is then empty and
+// nothing more is read.
+bool ReadFirstBlock(os::HANDLE input, InputDecoder* decoder, char16_t* result) {
+    os::DWORD count = 0;
+    if (!os::ReadFile(input, decoder->bytes, FIRST_READ_BYTES, &count, nullptr)) return false;
+    if (count > FIRST_READ_BYTES) count = FIRST_READ_BYTES;
+    ConvertBlock(decoder, count, result, RESULT_BUFFER_UNITS);
+    return true;
+}
 
-    result[0] = 0;
-    if (waiting) {
-        os::DWORD count = 0;
-        if (!os::ReadFile(input, decoder.bytes, FIRST_READ_BYTES, &count, nullptr))
-            return RESULT_SERVED;
-        if (count > FIRST_READ_BYTES) count = FIRST_READ_BYTES;
-        ConvertBlock(&decoder, count, result, RESULT_BUFFER_UNITS);
-    }
-
-    os::DWORD available = 0;
-    if (!Peek(input, &available)) {
-        FlushIntoResult(&decoder, result);
-        return RESULT_SERVED;
-    }
-
-    WideTextBuffer text{nullptr, nullptr, 0, nullptr};
+// The loop, once a peek has told what is waiting: as soon as input comes,
+// the text of the result buffer and everything after it are collected in
+// text (left with a null start when nothing came). Ends when the pipe is
+// drained and not waited for, or broken, or a read, the heap or a
+// conversion fails.
+void CollectMore(os::HANDLE input, InputDecoder* decoder, bool waiting, os::DWORD available,
+                 const char16_t* result, WideTextBuffer* text) {
     for (;;) {
         // With nothing waiting, a blocking read returns as soon as bytes
         // come, and fails once the writer has closed the pipe.
@@ -194,17 +195,17 @@ int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
             want = available;
         }
         os::DWORD count = 0;
-        if (!os::ReadFile(input, decoder.bytes + decoder.held, want, &count, nullptr)) break;
+        if (!os::ReadFile(input, decoder->bytes + decoder->held, want, &count, nullptr)) break;
         if (count > want) count = want;
         if (count > 0) {
-            if (text.start == nullptr) {
-                if (!CreateWideTextBuffer(&text, INITIAL_CHARACTERS)) break;
-                text.cursor += CopyTextBounded(text.start, result, RESULT_BUFFER_UNITS - 1);
+            if (text->start == nullptr) {
+                if (!CreateWideTextBuffer(text, INITIAL_UNITS)) break;
+                text->cursor += CopyTextBounded(text->start, result, RESULT_BUFFER_UNITS - 1);
             }
-            if (!EnsureRoom(&text, ROOM_PER_BLOCK)) break;
-            int32_t k = ConvertBlock(&decoder, count, text.cursor, ROOM_PER_BLOCK);
+            if (!EnsureRoom(text, ROOM_PER_BLOCK)) break;
+            int32_t k = ConvertBlock(decoder, count, text->cursor, ROOM_PER_BLOCK);
             if (k <= 0) break;
-            text.cursor += k - 1;
+            text->cursor += k - 1;
         }
         // Bytes a peek has shown stay there for this reader alone, so the
         // pipe is asked again only once they have all been read.
@@ -214,13 +215,33 @@ int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
         }
         if (!Peek(input, &available)) break;
     }
+}
 
-    if (text.start == nullptr) {
-        FlushIntoResult(&decoder, result);
-        return RESULT_SERVED;
+// The flush: what is still held back goes after the text, which is then the
+// value: in the result buffer already, or delivered from text and freed.
+void DeliverCollected(HostInfo* host, ModuleCall* call, InputDecoder* decoder,
+                      WideTextBuffer* text) {
+    if (text->start == nullptr) {
+        FlushIntoResult(decoder, call->resultBuffer);
+        return;
     }
-    text.cursor += FlushHeld(&decoder, text.cursor, FreeUnits(&text));
-    DeliverResultOfLength(host, call, text.start, static_cast<size_t>(text.cursor - text.start));
-    ReleaseWideTextBuffer(&text);
+    text->cursor += FlushHeld(decoder, text->cursor, FreeUnits(text));
+    DeliverResultOfLength(host, call, text->start, static_cast<size_t>(text->cursor - text->start));
+    ReleaseWideTextBuffer(text);
+}
+
+} // namespace
+
+int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
+    InputDecoder decoder;
+    bool waiting = ReadOptions(call, &decoder);
+    os::HANDLE input = os::GetStdHandle(os::STD_INPUT_HANDLE);
+    call->resultBuffer[0] = 0;
+    if (waiting && !ReadFirstBlock(input, &decoder, call->resultBuffer)) return RESULT_SERVED;
+    WideTextBuffer text{nullptr, nullptr, 0, nullptr};
+    os::DWORD available = 0;
+    if (Peek(input, &available))
+        CollectMore(input, &decoder, waiting, available, call->resultBuffer, &text);
+    DeliverCollected(host, call, &decoder, &text);
     return RESULT_SERVED;
 }

@@ -7,8 +7,9 @@
 
 namespace {
 
-constexpr int32_t OUTPUT_BUFFER_SIZE = 4096;
-constexpr size_t PIECE_UNITS = 1024;
+constexpr int32_t OUTPUT_BUFFER_SIZE = 4096; // bytes
+// A text too long for one conversion goes out in pieces of this many units.
+constexpr size_t CONVERSION_PIECE_UNITS = 1024;
 constexpr size_t CANNOT_FIT_UNITS = 2 * OUTPUT_BUFFER_SIZE;
 
 const char16_t USAGE[] = u"*stdxxx [-utf8,[-bom]]\"text\"[,-crlf][,-lf]";
@@ -24,9 +25,9 @@ bool IsHighSurrogate(char16_t unit) {
 // Writes every byte, fetching the handle anew for each write; a short write
 // is followed by one for the rest. A failed write, or one that takes
 // nothing, gives up silently.
-void WriteAll(int32_t standardHandle, const char* bytes, int32_t count) {
+void WriteAll(os::DWORD standardId, const char* bytes, int32_t count) {
     while (count > 0) {
-        os::HANDLE handle = os::GetStdHandle(static_cast<os::DWORD>(standardHandle));
+        os::HANDLE handle = os::GetStdHandle(standardId);
         os::DWORD written = 0;
         if (!os::WriteFile(handle, bytes, static_cast<os::DWORD>(count), &written, nullptr)) return;
         if (written == 0 || written > static_cast<os::DWORD>(count)) return;
@@ -35,10 +36,12 @@ void WriteAll(int32_t standardHandle, const char* bytes, int32_t count) {
     }
 }
 
-void WriteFixed(int32_t standardHandle, char* output, const char* bytes, int32_t count) {
+// The fixed bytes go out through the output buffer like converted text, so
+// every WriteFile of the call is given that one buffer.
+void WriteFixed(os::DWORD standardId, char* output, const char* bytes, int32_t count) {
     for (int32_t i = 0; i < count; ++i)
         output[i] = bytes[i];
-    WriteAll(standardHandle, output, count);
+    WriteAll(standardId, output, count);
 }
 
 int32_t Convert(uint32_t codePage, const char16_t* text, int32_t units, char* output) {
@@ -46,14 +49,14 @@ int32_t Convert(uint32_t codePage, const char16_t* text, int32_t units, char* ou
                                    nullptr);
 }
 
-void WriteText(int32_t standardHandle, uint32_t codePage, const char16_t* text, char* output) {
+void WriteText(os::DWORD standardId, uint32_t codePage, const char16_t* text, char* output) {
     size_t left = TextLength(text);
     // Every code page takes at least one byte for two units, so a text this
     // long cannot fit one conversion; asking would only measure it again.
     if (left < CANNOT_FIT_UNITS) {
         int32_t r = Convert(codePage, text, -1, output);
         if (r > 0) {
-            if (r - 1 > 0) WriteAll(standardHandle, output, r - 1);
+            if (r - 1 > 0) WriteAll(standardId, output, r - 1);
             return;
         }
     }
@@ -61,13 +64,13 @@ void WriteText(int32_t standardHandle, uint32_t codePage, const char16_t* text, 
     // on the first half of a surrogate pair, so that no character is split.
     while (left > 0) {
         size_t piece = left;
-        if (piece > PIECE_UNITS) {
-            piece = PIECE_UNITS;
+        if (piece > CONVERSION_PIECE_UNITS) {
+            piece = CONVERSION_PIECE_UNITS;
             if (IsHighSurrogate(text[piece - 1])) --piece;
         }
         int32_t bytes = Convert(codePage, text, static_cast<int32_t>(piece), output);
         if (bytes <= 0) return;
-        WriteAll(standardHandle, output, bytes);
+        WriteAll(standardId, output, bytes);
         text += piece;
         left -= piece;
     }
@@ -75,11 +78,8 @@ void WriteText(int32_t standardHandle, uint32_t codePage, const char16_t* text, 
 
 } // namespace
 
-int32_t WriteStdStream(HostInfo* host, ModuleCall* call, int32_t standardHandle) {
-    if (call->paramCount < 1) {
-        ShowUsage(host, USAGE);
-        return RESULT_FAILED;
-    }
+int32_t WriteStdStream(HostInfo* host, ModuleCall* call, os::DWORD standardId) {
+    if (call->paramCount < 1) return FailWithUsage(host, USAGE);
     char output[OUTPUT_BUFFER_SIZE];
     uint32_t codePage = os::CP_ACP;
     const char16_t* param = call->paramList;
@@ -89,13 +89,13 @@ int32_t WriteStdStream(HostInfo* host, ModuleCall* call, int32_t standardHandle)
         if (TextEqual(param, u"-utf8"))
             codePage = os::CP_UTF8;
         else if (TextEqual(param, u"-bom"))
-            WriteFixed(standardHandle, output, BOM, 3);
+            WriteFixed(standardId, output, BOM, 3);
         else if (TextEqual(param, u"-crlf"))
-            WriteFixed(standardHandle, output, CRLF, 2);
+            WriteFixed(standardId, output, CRLF, 2);
         else if (TextEqual(param, u"-lf"))
-            WriteFixed(standardHandle, output, LF, 1);
+            WriteFixed(standardId, output, LF, 1);
         else
-            WriteText(standardHandle, codePage, param, output);
+            WriteText(standardId, codePage, param, output);
     }
     return RESULT_SERVED;
 }

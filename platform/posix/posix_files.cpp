@@ -4,6 +4,7 @@
 // with CreateFileW; FindFirstFileW finds it, and matches * and ? in the last
 // component of a name. Names go through the drive mapping of posix_drives.h.
 #include "platform/posix/posix_drives.h"
+#include "platform/posix/posix_handles.h"
 #include "platform/win32_emulation/codepage.h"
 #include "platform/win32_emulation/file_time.h"
 #include "platform/platform.h"
@@ -30,16 +31,6 @@ struct FileRecord {
 struct SearchRecord {
     uint32_t tag;
 };
-
-// The record behind a handle of ours, or null for any other handle (the
-// invalid one, a standard handle's small number, a record of the other kind).
-template <typename Record> Record* Own(os::HANDLE handle, uint32_t tag) {
-    auto* record = static_cast<Record*>(handle);
-    if (handle == os::InvalidHandle() || reinterpret_cast<uintptr_t>(handle) < 0x10000 ||
-        record->tag != tag)
-        return nullptr;
-    return record;
-}
 
 os::FILETIME FromTimespec(const timespec& t) {
     return FileTimeFromUnix(t.tv_sec, t.tv_nsec);

@@ -3,10 +3,11 @@
 // value a line as name=data, the file's order being the enumeration order.
 // Without the variable the key does not open. Names and data are checked
 // against the caller's buffers as Windows checks them.
+#include "platform/posix/posix_file_bytes.h"
+#include "platform/posix/posix_handles.h"
 #include "platform/win32_emulation/codepage.h"
 #include "platform/platform.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -14,13 +15,12 @@ namespace {
 
 constexpr uint32_t KEY_TAG = 0x45524153; // "ERAS"
 constexpr os::DWORD REG_SZ = 1;
-constexpr char16_t ERAS_KEY[] =
-    u"SYSTEM\\CurrentControlSet\\Control\\Nls\\Calendars\\Japanese\\Eras";
-constexpr long MAX_FILE_BYTES = 1 << 20;
+constexpr size_t MAX_FILE_BYTES = 1 << 20;
 
 struct KeyRecord {
     uint32_t tag;
-    char* text; // the whole file, NUL-terminated
+    char* file;         // the whole file, NUL-terminated
+    const char* values; // its lines, after any byte order mark
 };
 
 char16_t Fold(char16_t c) {
@@ -34,28 +34,10 @@ bool SameKey(const char16_t* a, const char16_t* b) {
     return false;
 }
 
-char* ReadWholeFile(const char* path) {
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr) return nullptr;
-    char* text = nullptr;
-    long size = -1;
-    if (fseek(file, 0, SEEK_END) == 0) size = ftell(file);
-    if (size >= 0 && size <= MAX_FILE_BYTES && fseek(file, 0, SEEK_SET) == 0) {
-        text = static_cast<char*>(malloc(static_cast<size_t>(size) + 1));
-        if (text != nullptr) {
-            size_t got = fread(text, 1, static_cast<size_t>(size), file);
-            text[got] = 0;
-        }
-    }
-    fclose(file);
-    return text;
-}
-
 // The line of the index-th value (lines without '=' hold none), as the
 // start and length of its name and its data.
 bool FindValue(const char* text, os::DWORD index, const char*& name, size_t& nameBytes,
                const char*& data, size_t& dataBytes) {
-    if (strncmp(text, "\xEF\xBB\xBF", 3) == 0) text += 3;
     os::DWORD seen = 0;
     for (const char* line = text; *line != 0;) {
         const char* end = strchr(line, '\n');
@@ -99,32 +81,34 @@ namespace os {
 
 LONG RegOpenKeyExW(HKEY root, const char16_t* subKey, DWORD, DWORD, HKEY* key) {
     const char* path = getenv("MURLIN_ERAS");
-    if (root != HkeyLocalMachine() || subKey == nullptr || !SameKey(subKey, ERAS_KEY) ||
+    if (root != HkeyLocalMachine() || subKey == nullptr || !SameKey(subKey, JAPANESE_ERAS_KEY) ||
         path == nullptr || path[0] == 0)
         return ERROR_FILE_NOT_FOUND;
-    char* text = ReadWholeFile(path);
-    if (text == nullptr) return ERROR_FILE_NOT_FOUND;
+    size_t size = 0;
+    char* file = ReadFileBytes(path, MAX_FILE_BYTES, &size);
+    if (file == nullptr) return ERROR_FILE_NOT_FOUND;
     auto* record = static_cast<KeyRecord*>(malloc(sizeof(KeyRecord)));
     if (record == nullptr) {
-        free(text);
+        free(file);
         return 14; // ERROR_OUTOFMEMORY
     }
     record->tag = KEY_TAG;
-    record->text = text;
+    record->file = file;
+    record->values = file + ByteOrderMarkLength(file, size);
     *key = record;
     return ERROR_SUCCESS;
 }
 
 LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* nameCount, DWORD*, DWORD* type,
                    uint8_t* data, DWORD* dataSize) {
-    auto* record = static_cast<KeyRecord*>(key);
-    if (record == nullptr || record->tag != KEY_TAG || name == nullptr || nameCount == nullptr)
+    auto* record = Own<KeyRecord>(key, KEY_TAG);
+    if (record == nullptr || name == nullptr || nameCount == nullptr)
         return 6; // ERROR_INVALID_HANDLE
     const char* nameBytes = nullptr;
     const char* dataBytes = nullptr;
     size_t nameLength = 0;
     size_t dataLength = 0;
-    if (!FindValue(record->text, index, nameBytes, nameLength, dataBytes, dataLength))
+    if (!FindValue(record->values, index, nameBytes, nameLength, dataBytes, dataLength))
         return ERROR_NO_MORE_ITEMS;
 
     int32_t nameUnits = 0;
@@ -153,10 +137,10 @@ LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* nameCount, DWOR
 }
 
 LONG RegCloseKey(HKEY key) {
-    auto* record = static_cast<KeyRecord*>(key);
-    if (record == nullptr || record->tag != KEY_TAG) return 6; // ERROR_INVALID_HANDLE
+    auto* record = Own<KeyRecord>(key, KEY_TAG);
+    if (record == nullptr) return 6; // ERROR_INVALID_HANDLE
     record->tag = 0;
-    free(record->text);
+    free(record->file);
     free(record);
     return ERROR_SUCCESS;
 }

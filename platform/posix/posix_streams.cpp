@@ -1,6 +1,7 @@
 // POSIX backend, standard streams. The standard handles are descriptors 0, 1
 // and 2. A pipe read at its end fails, as a Windows pipe read does once the
 // writer has gone; the peek works on pipes and FIFOs alone.
+#include "platform/posix/posix_handles.h"
 #include "platform/platform.h"
 
 #include <errno.h>
@@ -13,18 +14,28 @@ namespace os {
 
 namespace {
 
-// Handles are tagged descriptors, so that no descriptor reads as null or as
-// the invalid handle.
-constexpr intptr_t STD_HANDLE_TAG = 0x5D00;
+constexpr uint32_t STD_HANDLE_TAG = 0x53544448; // "STDH"
 
-HANDLE HandleOf(int fd) {
-    return reinterpret_cast<HANDLE>(STD_HANDLE_TAG + fd);
+// The three standard handles, records like every other handle of the
+// stand-ins; they are never closed.
+struct StdRecord {
+    uint32_t tag;
+    int fd;
+};
+StdRecord g_standard[3] = {{STD_HANDLE_TAG, 0}, {STD_HANDLE_TAG, 1}, {STD_HANDLE_TAG, 2}};
+
+// The descriptor of a standard handle, or -1 for any other handle.
+int DescriptorOf(HANDLE handle) {
+    StdRecord* record = Own<StdRecord>(handle, STD_HANDLE_TAG);
+    return record == nullptr ? -1 : record->fd;
 }
 
-int DescriptorOf(HANDLE handle) {
-    intptr_t value = reinterpret_cast<intptr_t>(handle);
-    if (value < STD_HANDLE_TAG || value > STD_HANDLE_TAG + 2) return -1;
-    return static_cast<int>(value - STD_HANDLE_TAG);
+// A system call made again for as long as a signal interrupts it.
+template <typename Call> auto Uninterrupted(Call call) {
+    auto result = call();
+    while (result < 0 && errno == EINTR)
+        result = call();
+    return result;
 }
 
 bool IsPipe(int fd) {
@@ -42,17 +53,13 @@ HANDLE GetStdHandle(DWORD id) {
     // As on Windows, the descriptor is not checked here: a closed one makes
     // the reads and writes fail.
     if (fd < 0) return InvalidHandle();
-    return HandleOf(fd);
+    return &g_standard[fd];
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*) {
     if (bytesRead != nullptr) *bytesRead = 0;
     int fd = DescriptorOf(file);
-    if (fd < 0) return 0;
-    ssize_t n;
-    do
-        n = read(fd, buffer, bytesToRead);
-    while (n < 0 && errno == EINTR);
+    ssize_t n = fd < 0 ? -1 : Uninterrupted([&] { return read(fd, buffer, bytesToRead); });
     if (n < 0) return 0;
     // The end of a pipe is a broken pipe; the end of a file is a read of 0.
     if (n == 0 && bytesToRead > 0 && IsPipe(fd)) return 0;
@@ -63,11 +70,7 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, vo
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten, void*) {
     if (bytesWritten != nullptr) *bytesWritten = 0;
     int fd = DescriptorOf(file);
-    if (fd < 0) return 0;
-    ssize_t n;
-    do
-        n = write(fd, buffer, bytesToWrite);
-    while (n < 0 && errno == EINTR);
+    ssize_t n = fd < 0 ? -1 : Uninterrupted([&] { return write(fd, buffer, bytesToWrite); });
     if (n < 0) return 0;
     if (bytesWritten != nullptr) *bytesWritten = static_cast<DWORD>(n);
     return 1;
@@ -85,10 +88,7 @@ BOOL PeekNamedPipe(HANDLE pipe, void*, DWORD, DWORD* bytesRead, DWORD* totalByte
     if (waiting == 0) {
         // Drained and the writer gone: the pipe is broken.
         pollfd state{fd, POLLIN, 0};
-        int ready;
-        do
-            ready = poll(&state, 1, 0);
-        while (ready < 0 && errno == EINTR);
+        int ready = Uninterrupted([&] { return poll(&state, 1, 0); });
         if (ready < 0 || (ready > 0 && (state.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0))
             return 0;
     }

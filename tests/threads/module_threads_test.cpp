@@ -2,7 +2,7 @@
 // that needs neither the console nor the clipboard, starting together so
 // that the first g of each thread races for the era scan. Each thread must
 // get what one thread alone gets; ThreadSanitizer watches the rest.
-#include "datetime/era_calendar.h"
+#include "datetime/era_boundary.h"
 #include "module/module_api.h"
 
 #include <gtest/gtest.h>

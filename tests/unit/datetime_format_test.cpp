@@ -1,5 +1,5 @@
 #include "datetime/date_format.h"
-#include "datetime/era_calendar.h"
+#include "datetime/era_boundary.h"
 #include "platform/testing/fake_platform.h"
 
 #include <gtest/gtest.h>

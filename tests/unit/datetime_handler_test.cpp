@@ -1,4 +1,4 @@
-#include "datetime/era_calendar.h"
+#include "datetime/era_boundary.h"
 #include "platform/win32_emulation/file_time.h"
 #include "platform/testing/fake_platform.h"
 #include "tests/unit/test_call.h"

@@ -1,3 +1,4 @@
+#include "datetime/era_boundary.h"
 #include "datetime/era_calendar.h"
 #include "platform/testing/fake_platform.h"
 
@@ -29,11 +30,11 @@ template <typename Writer> std::u16string Write(Writer writer, size_t room = 64)
     return text;
 }
 
-std::u16string Era(const os::SYSTEMTIME& date, int32_t form) {
+std::u16string Era(const os::SYSTEMTIME& date, EraForm form) {
     return Write([&](TextOut out) { return FormatEraForDate(date, out, form); });
 }
 
-std::u16string ByLetter(const os::SYSTEMTIME& date, int32_t form, char16_t letter) {
+std::u16string ByLetter(const os::SYSTEMTIME& date, EraForm form, char16_t letter) {
     return Write([&](TextOut out) { return FormatEraByLetter(date, out, form, letter); });
 }
 
@@ -96,7 +97,7 @@ TEST_F(EraTest, TableBoundariesWithAndWithoutARegistryList) {
 TEST_F(EraTest, ExplicitLettersIgnoreTheDatesOwnEra) {
     struct Case {
         os::SYSTEMTIME date;
-        int32_t form;
+        EraForm form;
         char16_t letter;
         std::u16string expected;
     };
@@ -142,7 +143,7 @@ TEST_F(EraTest, AnEraAfter2019ComesFromTheRegistryList) {
     EXPECT_EQ("", fake::StillOpen());
     for (const fake::Call& call : fake::State().calls) {
         if (call.op == fake::Op::RegOpenKeyExW) {
-            EXPECT_EQ(std::u16string(ERA_REGISTRY_KEY), call.text);
+            EXPECT_EQ(std::u16string(os::JAPANESE_ERAS_KEY), call.text);
             EXPECT_EQ(reinterpret_cast<intptr_t>(os::HkeyLocalMachine()), call.args[0]);
             EXPECT_EQ(static_cast<intptr_t>(os::KEY_READ), call.args[2]);
         } else if (call.op == fake::Op::RegEnumValueW) {

@@ -3,7 +3,7 @@
 // that call and every later one), until a run in which the injected failure
 // never fires. Every run must end served or failed, leave nothing open, and
 // keep its value inside the result buffer.
-#include "datetime/era_calendar.h"
+#include "datetime/era_boundary.h"
 #include "platform/testing/fake_platform.h"
 #include "platform/win32_emulation/file_time.h"
 #include "tests/unit/test_call.h"

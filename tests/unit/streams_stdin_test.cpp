@@ -293,17 +293,17 @@ TEST(WideTextBuffer, GrowsToWhatIsNeededAnd64BytesWhenRoomRunsShort) {
     fake::Reset();
     WideTextBuffer buffer;
     ASSERT_TRUE(CreateWideTextBuffer(&buffer, 2048));
-    EXPECT_EQ(4096u, buffer.capacity);
+    EXPECT_EQ(4096u, buffer.capacityBytes);
     buffer.start[0] = 0;
     ASSERT_TRUE(EnsureRoom(&buffer, 2048)); // 4098 needed
-    EXPECT_EQ(4162u, buffer.capacity);
+    EXPECT_EQ(4162u, buffer.capacityBytes);
     buffer.cursor += 31; // 4160 needed: below the capacity
     ASSERT_TRUE(EnsureRoom(&buffer, 2048));
-    EXPECT_EQ(4162u, buffer.capacity);
+    EXPECT_EQ(4162u, buffer.capacityBytes);
     buffer.cursor += 1; // 4162: not below
     ASSERT_TRUE(EnsureRoom(&buffer, 2048));
-    EXPECT_EQ(4226u, buffer.capacity);
-    EXPECT_EQ(32u, UsedCharacters(&buffer));
+    EXPECT_EQ(4226u, buffer.capacityBytes);
+    EXPECT_EQ(32u, UsedUnits(&buffer));
 
     fake::FailNth("HeapReAlloc", static_cast<int>(fake::Count("HeapReAlloc")) + 1);
     buffer.cursor += 64;
@@ -311,7 +311,7 @@ TEST(WideTextBuffer, GrowsToWhatIsNeededAnd64BytesWhenRoomRunsShort) {
     EXPECT_FALSE(EnsureRoom(&buffer, 2048));
     EXPECT_EQ(before.start, buffer.start);
     EXPECT_EQ(before.cursor, buffer.cursor);
-    EXPECT_EQ(before.capacity, buffer.capacity);
+    EXPECT_EQ(before.capacityBytes, buffer.capacityBytes);
     ReleaseWideTextBuffer(&buffer);
     EXPECT_TRUE(fake::State().liveBlocks.empty());
 

@@ -1,0 +1,11 @@
+# What both Windows cross-builds share; the toolchain file of each width sets
+# CMAKE_SYSTEM_PROCESSOR, MINGW_TRIPLE, the Wine that runs its tests and the
+# module's name, then includes this.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
