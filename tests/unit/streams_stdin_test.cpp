@@ -218,10 +218,10 @@ TEST_F(StdInTest, InvalidBytesCutByAReadAreReadAsInOnePiece) {
     for (const std::string& tail : tails) {
         for (size_t before : {1020, 1021, 1022}) {
             std::string input = std::string(before, 'a') + tail;
+            auto size = static_cast<int32_t>(input.size());
             std::u16string whole(input.size(), u'#');
-            whole.resize(static_cast<size_t>(DecodeBytes(os::CP_UTF8, input.data(),
-                                                         static_cast<int32_t>(input.size()),
-                                                         &whole[0], static_cast<int32_t>(whole.size()))));
+            whole.resize(static_cast<size_t>(
+                DecodeBytes(os::CP_UTF8, input.data(), size, &whole[0], size)));
             fake::Reset();
             ResetHost();
             AcceptLongResults();
