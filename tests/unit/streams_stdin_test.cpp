@@ -212,16 +212,16 @@ TEST_F(StdInTest, InputEndingInsideACharacterEndsInAReplacement) {
 }
 
 TEST_F(StdInTest, InvalidBytesCutByAReadAreReadAsInOnePiece) {
-    const std::string tails[] = {"\xF0\x41\x41z", "\xE0\x80\xAFz", "\xE0\xE0\x41z",
+    const std::string tails[] = {"\xF0\x41\x41z", "\xE0\x80\xAFz",         "\xE0\xE0\x41z",
                                  "\xF0\x9F\x41z", "\xC3\xF0\x9F\x98\x80z", "\xF0\x41",
                                  "\xF0\x9F"};
     for (const std::string& tail : tails) {
         for (size_t before : {1020, 1021, 1022}) {
             std::string input = std::string(before, 'a') + tail;
+            auto size = static_cast<int32_t>(input.size());
             std::u16string whole(input.size(), u'#');
-            whole.resize(static_cast<size_t>(DecodeBytes(os::CP_UTF8, input.data(),
-                                                         static_cast<int32_t>(input.size()),
-                                                         &whole[0], static_cast<int32_t>(whole.size()))));
+            whole.resize(
+                static_cast<size_t>(DecodeBytes(os::CP_UTF8, input.data(), size, &whole[0], size)));
             fake::Reset();
             ResetHost();
             AcceptLongResults();
