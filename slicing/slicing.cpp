@@ -28,8 +28,9 @@ int32_t SliceLeft(HostInfo* host, ModuleCall* call) {
         return RESULT_FAILED;
     }
     const char16_t* text = call->paramList;
-    uint32_t length = static_cast<uint32_t>(TextLength(text));
-    const char16_t* cursor = NextParam(text);
+    size_t textLength = TextLength(text);
+    uint32_t length = static_cast<uint32_t>(textLength);
+    const char16_t* cursor = text + textLength + 1; // the next parameter, not measured again
     uint32_t n = Smaller(ReadDecimal(cursor), length);
     DeliverSlice(host, call, text, n);
     return RESULT_SERVED;
@@ -41,8 +42,9 @@ int32_t SliceMid(HostInfo* host, ModuleCall* call) {
         return RESULT_FAILED;
     }
     const char16_t* text = call->paramList;
-    uint32_t length = static_cast<uint32_t>(TextLength(text));
-    const char16_t* cursor = NextParam(text);
+    size_t textLength = TextLength(text);
+    uint32_t length = static_cast<uint32_t>(textLength);
+    const char16_t* cursor = text + textLength + 1; // the next parameter, not measured again
     uint32_t index = Smaller(ReadDecimal(cursor), length);
     uint32_t count = MIDSTR_WHOLE_REST;
     if (call->paramCount >= 3) {
@@ -62,8 +64,9 @@ int32_t SliceRight(HostInfo* host, ModuleCall* call) {
         return RESULT_FAILED;
     }
     const char16_t* text = call->paramList;
-    uint32_t length = static_cast<uint32_t>(TextLength(text));
-    const char16_t* cursor = NextParam(text);
+    size_t textLength = TextLength(text);
+    uint32_t length = static_cast<uint32_t>(textLength);
+    const char16_t* cursor = text + textLength + 1; // the next parameter, not measured again
     uint32_t n = Smaller(ReadDecimal(cursor), length);
     DeliverSlice(host, call, text + (length - n), n);
     return RESULT_SERVED;
