@@ -24,6 +24,12 @@ size_t PutUnits(TextOut out, const char16_t* units, size_t count) {
 }
 
 size_t PutNumber(TextOut out, const char16_t* format, int32_t value) {
+    // Where the buffer has room for any number, it is written in place;
+    // near its end it goes through a piece and is cut to what fits.
+    if (static_cast<size_t>(out.end - out.position) >= PIECE_UNITS) {
+        int32_t n = os::wsprintfW(out.position, format, value);
+        return n < 0 ? 0 : static_cast<size_t>(n);
+    }
     char16_t piece[PIECE_UNITS];
     int32_t n = os::wsprintfW(piece, format, value);
     return PutUnits(out, piece, n < 0 ? 0 : static_cast<size_t>(n));
