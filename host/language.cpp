@@ -1,89 +1,29 @@
 // The command language: text conversion, parameter splitting, expansion of
 // macro functions innermost first, commands, and the host's own names.
 #include "host/host.h"
+#include "platform/win32_emulation/codepage.h"
 
 namespace murlin_host {
 
+constexpr uint32_t CP_UTF8 = 65001;
+
 // ---- Text ------------------------------------------------------------------
 
+// The stand-ins' converter, which reads text as the module does in every build.
 std::u16string FromUtf8(const std::string& utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
-    size_t i = 0, n = utf8.size();
-    while (i < n) {
-        unsigned char b = static_cast<unsigned char>(utf8[i]);
-        uint32_t cp;
-        size_t extra;
-        if (b < 0x80) {
-            out += static_cast<char16_t>(b);
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            cp = b & 0x1F;
-            extra = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            cp = b & 0x0F;
-            extra = 2;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            cp = b & 0x07;
-            extra = 3;
-        } else {
-            out += u'\uFFFD';
-            ++i;
-            continue;
-        }
-        size_t j = 1;
-        for (; j <= extra && i + j < n; ++j) {
-            unsigned char c = static_cast<unsigned char>(utf8[i + j]);
-            if ((c & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
-        if (j <= extra || overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out += u'\uFFFD';
-            i += j; // the valid lead and continuation units are one replacement
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        i += extra + 1;
-    }
+    if (utf8.empty()) return std::u16string();
+    auto count = static_cast<int32_t>(utf8.size());
+    std::u16string out(static_cast<size_t>(DecodeBytes(CP_UTF8, utf8.data(), count, nullptr, 0)),
+                       u'\0');
+    DecodeBytes(CP_UTF8, utf8.data(), count, &out[0], static_cast<int32_t>(out.size()));
     return out;
 }
 
 std::string ToUtf8(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
+    if (text.empty()) return std::string();
+    auto count = static_cast<int32_t>(text.size());
+    std::string out(static_cast<size_t>(EncodeWide(CP_UTF8, text.data(), count, nullptr, 0)), '\0');
+    EncodeWide(CP_UTF8, text.data(), count, &out[0], static_cast<int32_t>(out.size()));
     return out;
 }
 

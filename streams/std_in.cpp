@@ -9,6 +9,7 @@
 #include "module/params.h"
 #include "module/text.h"
 #include "platform/platform.h"
+#include "platform/win32_emulation/utf8_sequences.h"
 #include "streams/wide_text_buffer.h"
 
 namespace {
@@ -41,39 +42,24 @@ bool IsLeadByte(InputDecoder* decoder, uint8_t byte) {
     return decoder->leadBytes[byte] == LEAD_YES;
 }
 
-// Where a UTF-8 character that the block has only begun starts, or n when
-// the block ends on a whole character (or on bytes no continuation can mend).
+// Where the block stops being converted: n, or the first byte of a UTF-8
+// sequence that the block does not complete. What follows such a byte is held
+// back with it, valid or not, so that it is read with the next block as it
+// would be read in one piece; a converter reads a sequence cut short by the
+// end of its input as one replacement for all that is left.
 uint32_t Utf8CutAt(const uint8_t* b, uint32_t n) {
-    uint32_t lowest = n > 4 ? n - 4 : 0;
-    uint32_t lead = n;
-    while (lead > lowest) {
-        --lead;
-        if ((b[lead] & 0xC0) != 0x80) break;
+    uint32_t lowest = n > MOST_HELD_BYTES ? n - MOST_HELD_BYTES : 0;
+    uint32_t cut = n;
+    for (bool moved = true; moved;) {
+        moved = false; // an earlier sequence may run past a new end
+        for (uint32_t i = lowest; i < cut && !moved; ++i) {
+            if (i + Utf8LeadOf(b[i]).continuations >= cut) {
+                cut = i;
+                moved = true;
+            }
+        }
     }
-    if (lead == n || (b[lead] & 0xC0) == 0x80) return n;
-    uint8_t first = b[lead];
-    uint32_t need;
-    uint8_t low = 0x80, high = 0xBF;
-    if (first >= 0xC2 && first <= 0xDF) {
-        need = 1;
-    } else if (first >= 0xE0 && first <= 0xEF) {
-        need = 2;
-        if (first == 0xE0) low = 0xA0;
-        if (first == 0xED) high = 0x9F;
-    } else if (first >= 0xF0 && first <= 0xF4) {
-        need = 3;
-        if (first == 0xF0) low = 0x90;
-        if (first == 0xF4) high = 0x8F;
-    } else {
-        return n;
-    }
-    uint32_t have = n - lead - 1;
-    if (have >= need) return n;
-    for (uint32_t i = 0; i < have; ++i) {
-        uint8_t c = b[lead + 1 + i];
-        if (c < (i == 0 ? low : 0x80) || c > (i == 0 ? high : 0xBF)) return n;
-    }
-    return lead;
+    return cut;
 }
 
 // Where a lead byte left without its trail byte stands, or n. A byte that
@@ -84,6 +70,25 @@ uint32_t DoubleByteCutAt(InputDecoder* decoder, const uint8_t* b, uint32_t n) {
     while (run < n && IsLeadByte(decoder, b[n - 1 - run]))
         ++run;
     return run % 2 == 1 ? n - 1 : n;
+}
+
+// Converts the first count bytes into destination (room units) and ends the
+// text with a NUL of its own: a converter may take the NUL of its input into
+// a sequence cut short. Returns the units written with the NUL, or 0 on
+// failure (destination then holds the empty text).
+int32_t Convert(InputDecoder* decoder, uint32_t count, char16_t* destination, uint32_t room) {
+    destination[0] = 0;
+    if (count == 0) return 1;
+    if (room < 2) return 0;
+    int32_t k = os::MultiByteToWideChar(decoder->codePage, decoder->flags, decoder->bytes,
+                                        static_cast<int32_t>(count), destination,
+                                        static_cast<int32_t>(room - 1));
+    if (k <= 0) {
+        destination[0] = 0;
+        return 0;
+    }
+    destination[k] = 0;
+    return k + 1;
 }
 
 // Converts the held bytes and the count just read behind them into
@@ -109,12 +114,10 @@ int32_t ConvertBlock(InputDecoder* decoder, os::DWORD count, char16_t* destinati
     for (uint32_t i = 0; i < held; ++i)
         tail[i] = b[cut + i];
     b[cut] = 0;
-    int32_t k = os::MultiByteToWideChar(decoder->codePage, decoder->flags, decoder->bytes, -1,
-                                        destination, static_cast<int32_t>(room));
+    int32_t k = Convert(decoder, cut, destination, room);
     for (uint32_t i = 0; i < held; ++i)
         b[i] = tail[i];
     decoder->held = held;
-    if (k <= 0) destination[0] = 0;
     return k;
 }
 
@@ -123,14 +126,9 @@ int32_t ConvertBlock(InputDecoder* decoder, os::DWORD count, char16_t* destinati
 uint32_t FlushHeld(InputDecoder* decoder, char16_t* destination, uint32_t room) {
     if (decoder->held == 0 || room == 0) return 0;
     decoder->bytes[decoder->held] = 0;
+    int32_t k = Convert(decoder, decoder->held, destination, room);
     decoder->held = 0;
-    int32_t k = os::MultiByteToWideChar(decoder->codePage, decoder->flags, decoder->bytes, -1,
-                                        destination, static_cast<int32_t>(room));
-    if (k <= 0) {
-        destination[0] = 0;
-        return 0;
-    }
-    return static_cast<uint32_t>(k - 1);
+    return k <= 0 ? 0 : static_cast<uint32_t>(k - 1);
 }
 
 void FlushIntoResult(InputDecoder* decoder, char16_t* result) {

@@ -53,11 +53,15 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD, const char* bytes, int32_t
     return DecodeBytes(codePage, bytes, byteCount, wide, wideCount);
 }
 
-int32_t WideCharToMultiByte(uint32_t codePage, DWORD, const char16_t* wide, int32_t wideCount,
+int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,
                             char* bytes, int32_t byteCount, const char*, BOOL* usedDefaultChar) {
-    if (usedDefaultChar != nullptr)
-        *usedDefaultChar = 0;
-    return EncodeWide(codePage, wide, wideCount, bytes, byteCount);
+    constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x400;
+    bool usedDefault = false;
+    int32_t result = EncodeWide(codePage, wide, wideCount, bytes, byteCount,
+                                (flags & WC_NO_BEST_FIT_CHARS) != 0, &usedDefault);
+    // UTF-8 has no default character; the flag is left as it was.
+    if (usedDefaultChar != nullptr && codePage != CP_UTF8) *usedDefaultChar = usedDefault ? 1 : 0;
+    return result;
 }
 
 } // namespace os

@@ -7,6 +7,7 @@
 // is the root directory with an empty label. A drive without a serial number
 // gets its file system's id. A drive whose directory is missing is present
 // but unreadable, like a drive without its medium.
+#include "platform/posix/posix_drives.h"
 #include "platform/win32_emulation/codepage.h"
 #include "platform/platform.h"
 
@@ -106,11 +107,11 @@ bool FindDriveEntry(uint32_t letter, DriveEntry* entry) {
     return false;
 }
 
-// The POSIX path of a Windows path: a drive prefix becomes its directory,
-// backslashes become slashes. False when the drive is unknown or it is too long.
-bool PosixPath(const char16_t* path, char* out, size_t size) {
+} // namespace
+
+bool PosixPathOf(const char16_t* path, char* out, size_t size) {
     char utf8[PATH_BYTES];
-    if (Utf16ToUtf8(path, utf8, sizeof utf8) < 0) return false;
+    if (path == nullptr || Utf16ToUtf8(path, utf8, sizeof utf8) < 0) return false;
     const char* rest = utf8;
     size_t used = 0;
     if (utf8[0] != 0 && utf8[1] == ':') {
@@ -131,8 +132,6 @@ bool PosixPath(const char16_t* path, char* out, size_t size) {
     return true;
 }
 
-} // namespace
-
 namespace os {
 
 DWORD GetLogicalDrives() {
@@ -147,7 +146,7 @@ DWORD GetLogicalDrives() {
 DWORD GetFileAttributesW(const char16_t* path) {
     char posix[PATH_BYTES];
     struct stat info;
-    if (!PosixPath(path, posix, sizeof posix) || posix[0] == 0 || stat(posix, &info) != 0)
+    if (!PosixPathOf(path, posix, sizeof posix) || posix[0] == 0 || stat(posix, &info) != 0)
         return INVALID_FILE_ATTRIBUTES;
     return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }

@@ -2,7 +2,8 @@
 // the birth time where the file system keeps one, else the last write time),
 // the local time from the C library. As on Windows, a directory does not open
 // with CreateFileW; FindFirstFileW finds it, and matches * and ? in the last
-// component of a name.
+// component of a name. Names go through the drive mapping of posix_drives.h.
+#include "platform/posix/posix_drives.h"
 #include "platform/win32_emulation/codepage.h"
 #include "platform/win32_emulation/file_time.h"
 #include "platform/platform.h"
@@ -70,7 +71,7 @@ os::DWORD AttributesOf(const struct stat& st, const char* leaf) {
 }
 
 bool ToPath(const char16_t* name, char* path) {
-    return name != nullptr && Utf16ToUtf8(name, path, PATH_BYTES) >= 0 && path[0] != 0;
+    return PosixPathOf(name, path, PATH_BYTES) && path[0] != 0;
 }
 
 unsigned char Fold(unsigned char c) {

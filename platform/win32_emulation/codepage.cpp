@@ -1,31 +1,79 @@
 #include "platform/win32_emulation/codepage.h"
+#include "platform/win32_emulation/utf8_sequences.h"
+
+#include <string.h>
 
 namespace {
 
 constexpr char16_t REPLACEMENT = 0xFFFD;
+constexpr char DEFAULT_CHARACTER = '?';
+constexpr uint32_t CP_UTF8 = 65001;
 
-// Windows-1252 0x80..0x9F; the five holes map to the C1 controls, as Windows does.
-constexpr char16_t CP1252_HIGH[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+struct Cp1252Byte {
+    char16_t unit;
+    uint8_t byte;
+};
+
+#include "platform/win32_emulation/cp1252_table.inc"
 
 int32_t ByteLength(const char* bytes, int32_t count) {
-    if (count >= 0)
-        return count;
-    int32_t n = 0;
-    while (bytes[n] != 0)
-        ++n;
-    return n + 1;
+    if (count >= 0) return count;
+    return static_cast<int32_t>(strlen(bytes)) + 1;
 }
 
 int32_t WideLength(const char16_t* wide, int32_t count) {
-    if (count >= 0)
-        return count;
+    if (count >= 0) return count;
     int32_t n = 0;
     while (wide[n] != 0)
         ++n;
     return n + 1;
+}
+
+// The length of the run of ASCII at the front of [s, s + n), eight bytes or
+// four units a round.
+int32_t AsciiRun(const unsigned char* s, int32_t n) {
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        memcpy(&word, s + i, 8);
+        if ((word & 0x8080808080808080ull) != 0) break;
+    }
+    while (i < n && s[i] < 0x80)
+        ++i;
+    return i;
+}
+
+int32_t AsciiRun(const char16_t* w, int32_t n) {
+    int32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint64_t word;
+        memcpy(&word, w + i, 8);
+        if ((word & 0xFF80FF80FF80FF80ull) != 0) break;
+    }
+    while (i < n && w[i] < 0x80)
+        ++i;
+    return i;
+}
+
+// Copies the run of ASCII at the front of from[0, n) to to, eight at a round;
+// returns its length.
+template <typename From, typename To> int32_t CopyAscii(const From* from, int32_t n, To* to) {
+    constexpr uint64_t HIGH = sizeof(From) == 1 ? 0x8080808080808080ull : 0xFF80FF80FF80FF80ull;
+    constexpr int32_t PER_WORD = 8 / sizeof(From);
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t words[8 / PER_WORD];
+        memcpy(words, from + i, sizeof words);
+        uint64_t any = 0;
+        for (uint64_t word : words)
+            any |= word;
+        if ((any & HIGH) != 0) break;
+        for (int32_t k = 0; k < 8; ++k)
+            to[i + k] = static_cast<To>(from[i + k]);
+    }
+    for (; i < n && from[i] < 0x80; ++i)
+        to[i] = static_cast<To>(from[i]);
+    return i;
 }
 
 // Counting sink: writes while there is room, remembers overflow.
@@ -45,6 +93,20 @@ template <typename Unit> struct Sink {
         }
         out[count++] = u;
     }
+    // Takes the run of ASCII at the front of from[0, n), as far as there is
+    // room, in one tight loop; returns its length.
+    template <typename From> int32_t TakeAscii(const From* from, int32_t n) {
+        if (room == 0) {
+            int32_t run = AsciiRun(from, n);
+            count += run;
+            return run;
+        }
+        int32_t limit = n < room - count ? n : room - count;
+        int32_t run = CopyAscii(from, limit, out + count);
+        count += run;
+        if (run == limit && limit < n && from[limit] < 0x80) overflow = true;
+        return run;
+    }
     int32_t Result() const { return overflow ? 0 : count; }
 };
 
@@ -52,88 +114,69 @@ void PutCodePoint(Sink<char16_t>& sink, uint32_t cp) {
     if (cp >= 0x10000) {
         cp -= 0x10000;
         sink.Put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        // The Windows builds keep the first half of a pair that fills the
+        // output, and fail only when more input follows.
+        if (sink.room != 0 && sink.count == sink.room) return;
         sink.Put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
         sink.Put(static_cast<char16_t>(cp));
     }
 }
 
+// Reads one sequence at s[i], a byte of 0x80 or above; returns where the
+// next one starts. The rules are those told in codepage.h.
+int32_t DecodeSequence(const unsigned char* s, int32_t i, int32_t n, Sink<char16_t>& sink) {
+    Utf8Lead lead = Utf8LeadOf(s[i]);
+    if (lead.continuations == 0) {
+        sink.Put(REPLACEMENT);
+        return i + 1;
+    }
+    if (n - i - 1 < lead.continuations) {
+        sink.Put(REPLACEMENT);
+        return n;
+    }
+    uint32_t cp = Utf8LeadBits(s[i], lead.continuations);
+    int32_t j = i + 1;
+    for (int k = 0; k < lead.continuations; ++k, ++j) {
+        if (!IsUtf8Continuation(s[j])) {
+            sink.Put(REPLACEMENT);
+            return j;
+        }
+        cp = (cp << 6) | (s[j] & 0x3F);
+        if (k == 0 && (s[j] < lead.low || s[j] > lead.high)) {
+            sink.Put(REPLACEMENT);
+            return j + 1;
+        }
+    }
+    PutCodePoint(sink, cp);
+    return j;
+}
+
 void DecodeUtf8(const unsigned char* s, int32_t n, Sink<char16_t>& sink) {
     int32_t i = 0;
     while (i < n && !sink.overflow) {
-        unsigned char b = s[i];
-        if (b < 0x80) {
-            sink.Put(b);
-            ++i;
-            continue;
-        }
-        int need;
-        uint32_t cp;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            need = 1;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            need = 2;
-            cp = b & 0x0F;
-            if (b == 0xE0)
-                lo = 0xA0;
-            if (b == 0xED)
-                hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            need = 3;
-            cp = b & 0x07;
-            if (b == 0xF0)
-                lo = 0x90;
-            if (b == 0xF4)
-                hi = 0x8F;
+        if (s[i] < 0x80) {
+            i += sink.TakeAscii(s + i, n - i);
         } else {
-            sink.Put(REPLACEMENT);
-            ++i;
-            continue;
+            i = DecodeSequence(s, i, n, sink);
         }
-        int32_t j = i + 1;
-        int got = 0;
-        while (got < need && j < n) {
-            unsigned char c = s[j];
-            unsigned char l = got == 0 ? lo : 0x80, h = got == 0 ? hi : 0xBF;
-            if (c < l || c > h)
-                break;
-            cp = (cp << 6) | (c & 0x3F);
-            ++j;
-            ++got;
-        }
-        if (got < need) {
-            // A maximal invalid subpart becomes one replacement character.
-            sink.Put(REPLACEMENT);
-            i = j;
-            continue;
-        }
-        PutCodePoint(sink, cp);
-        i = j;
     }
 }
 
-// Stops early once the output has overflowed: the result is 0 by then.
-template <typename Put>
-void ForEachCodePoint(const char16_t* w, int32_t n, const bool& stop, Put put) {
-    for (int32_t i = 0; i < n && !stop; ++i) {
-        uint32_t u = w[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
-            put(0x10000 + ((u - 0xD800) << 10) + (w[i + 1] - 0xDC00u));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            put(REPLACEMENT);
+void Decode1252(const unsigned char* s, int32_t n, Sink<char16_t>& sink) {
+    int32_t i = 0;
+    while (i < n && !sink.overflow) {
+        if (s[i] < 0x80) {
+            i += sink.TakeAscii(s + i, n - i);
         } else {
-            put(u);
+            sink.Put(CP1252_HIGH_BYTES[s[i] - 0x80]);
+            ++i;
         }
     }
 }
 
 void EncodeUtf8Point(Sink<char>& sink, uint32_t cp) {
-    if (cp < 0x80) {
-        sink.Put(static_cast<char>(cp));
-    } else if (cp < 0x800) {
+    if (cp < 0x800) {
         sink.Put(static_cast<char>(0xC0 | (cp >> 6)));
         sink.Put(static_cast<char>(0x80 | (cp & 0x3F)));
     } else if (cp < 0x10000) {
@@ -148,13 +191,73 @@ void EncodeUtf8Point(Sink<char>& sink, uint32_t cp) {
     }
 }
 
-char Encode1252(char16_t u) {
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
-        return static_cast<char>(u);
-    for (int i = 0; i < 32; ++i)
-        if (CP1252_HIGH[i] == u)
-            return static_cast<char>(0x80 + i);
-    return '?';
+bool IsHigh(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLow(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+
+void EncodeUtf8(const char16_t* w, int32_t n, Sink<char>& sink) {
+    int32_t i = 0;
+    while (i < n && !sink.overflow) {
+        char16_t u = w[i];
+        if (u < 0x80) {
+            i += sink.TakeAscii(w + i, n - i);
+        } else if (IsHigh(u) && i + 1 < n && IsLow(w[i + 1])) {
+            EncodeUtf8Point(sink, 0x10000 + ((u - 0xD800u) << 10) + (w[i + 1] - 0xDC00u));
+            i += 2;
+        } else {
+            EncodeUtf8Point(sink, IsHigh(u) || IsLow(u) ? REPLACEMENT : u);
+            ++i;
+        }
+    }
+}
+
+// The byte of a unit at or above 0x80, or 0 when it has none.
+uint8_t Cp1252ByteOf(char16_t u, bool noBestFit) {
+    const Cp1252Byte* low = CP1252_FROM_UNITS;
+    const Cp1252Byte* high = CP1252_FROM_UNITS + sizeof CP1252_FROM_UNITS / sizeof *low;
+    while (low < high) {
+        const Cp1252Byte* middle = low + (high - low) / 2;
+        if (middle->unit < u)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    if (low == CP1252_FROM_UNITS + sizeof CP1252_FROM_UNITS / sizeof *low || low->unit != u)
+        return 0;
+    // A best fit does not read back as the unit it was made from.
+    if (noBestFit && (low->byte < 0x80 || CP1252_HIGH_BYTES[low->byte - 0x80] != u)) return 0;
+    return low->byte;
+}
+
+void Encode1252(const char16_t* w, int32_t n, bool noBestFit, Sink<char>& sink, bool* usedDefault) {
+    int32_t i = 0;
+    while (i < n && !sink.overflow) {
+        if (w[i] < 0x80) {
+            i += sink.TakeAscii(w + i, n - i);
+            continue;
+        }
+        uint8_t byte = Cp1252ByteOf(w[i], noBestFit);
+        if (byte == 0) {
+            *usedDefault = true;
+            sink.Put(DEFAULT_CHARACTER);
+        } else {
+            sink.Put(static_cast<char>(byte));
+        }
+        ++i;
+    }
+}
+
+// True when a NUL-terminated text cannot fit: every unit gives at least one
+// byte, so a text with no NUL in its first byteCount + 1 units needs more
+// than byteCount bytes. Saves measuring all of a long text that is bound to
+// fail.
+bool CannotFit(const char16_t* wide, int32_t byteCount) {
+    for (int32_t i = 0; i <= byteCount; ++i)
+        if (wide[i] == 0) return false;
+    return true;
 }
 
 } // namespace
@@ -162,60 +265,47 @@ char Encode1252(char16_t u) {
 int32_t DecodeBytes(uint32_t codePage, const char* bytes, int32_t byteCount, char16_t* wide,
                     int32_t wideCount) {
     int32_t n = ByteLength(bytes, byteCount);
-    if (n == 0 || wideCount < 0)
-        return 0;
+    if (n == 0 || wideCount < 0) return 0;
     Sink<char16_t> sink{wide, wideCount};
     auto* s = reinterpret_cast<const unsigned char*>(bytes);
-    if (codePage == 65001) {
+    if (codePage == CP_UTF8)
         DecodeUtf8(s, n, sink);
-    } else {
-        for (int32_t i = 0; i < n && !sink.overflow; ++i)
-            sink.Put(s[i] >= 0x80 && s[i] < 0xA0 ? CP1252_HIGH[s[i] - 0x80] : s[i]);
-    }
+    else
+        Decode1252(s, n, sink);
     return sink.Result();
 }
 
-// True when a NUL-terminated text cannot fit: every unit but the second of
-// a pair gives at least one byte, so a text with no NUL in its first
-// 2 * byteCount + 2 units needs more than byteCount bytes. Saves measuring
-// all of a long text that is bound to fail.
-bool CannotFit(const char16_t* wide, int32_t byteCount) {
-    int64_t limit = 2 * static_cast<int64_t>(byteCount) + 2;
-    for (int64_t i = 0; i < limit; ++i)
-        if (wide[i] == 0)
-            return false;
-    return true;
-}
-
 int32_t EncodeWide(uint32_t codePage, const char16_t* wide, int32_t wideCount, char* bytes,
-                   int32_t byteCount) {
-    if (wideCount < 0 && byteCount > 0 && CannotFit(wide, byteCount))
-        return 0;
+                   int32_t byteCount, bool noBestFit, bool* usedDefault) {
+    bool defaulted = false;
+    if (usedDefault != nullptr) *usedDefault = false;
+    if (wideCount < 0 && byteCount > 0 && CannotFit(wide, byteCount)) return 0;
     int32_t n = WideLength(wide, wideCount);
-    if (n == 0 || byteCount < 0)
-        return 0;
+    if (n == 0 || byteCount < 0) return 0;
     Sink<char> sink{bytes, byteCount};
-    if (codePage == 65001) {
-        ForEachCodePoint(wide, n, sink.overflow, [&](uint32_t cp) { EncodeUtf8Point(sink, cp); });
-    } else {
-        for (int32_t i = 0; i < n && !sink.overflow; ++i) {
-            char16_t u = wide[i];
-            // A pair is one character: one default character for it.
-            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && wide[i + 1] >= 0xDC00 &&
-                wide[i + 1] <= 0xDFFF)
-                ++i;
-            sink.Put(Encode1252(u));
-        }
-    }
+    if (codePage == CP_UTF8)
+        EncodeUtf8(wide, n, sink);
+    else
+        Encode1252(wide, n, noBestFit, sink, &defaulted);
+    if (usedDefault != nullptr) *usedDefault = defaulted;
     return sink.Result();
 }
 
 int32_t Utf8ToUtf16(const char* utf8, char16_t* wide, int32_t wideCount) {
-    int32_t n = DecodeBytes(65001, utf8, -1, wide, wideCount);
-    return n == 0 ? -1 : n - 1;
+    if (wideCount <= 0) return -1;
+    // Converted without the NUL, which a sequence cut short would swallow.
+    int32_t length = static_cast<int32_t>(strlen(utf8));
+    if (length == 0) {
+        wide[0] = 0;
+        return 0;
+    }
+    int32_t n = wideCount > 1 ? DecodeBytes(CP_UTF8, utf8, length, wide, wideCount - 1) : 0;
+    if (n == 0) return -1;
+    wide[n] = 0;
+    return n;
 }
 
 int32_t Utf16ToUtf8(const char16_t* wide, char* utf8, int32_t byteCount) {
-    int32_t n = EncodeWide(65001, wide, -1, utf8, byteCount);
+    int32_t n = EncodeWide(CP_UTF8, wide, -1, utf8, byteCount);
     return n == 0 ? -1 : n - 1;
 }

@@ -19,6 +19,12 @@ std::string Show(const std::vector<std::u16string>& params) {
     return text;
 }
 
+TEST(HostText, ReadsAndWritesUtf8AsTheModuleDoes) {
+    EXPECT_EQ(u"\uFFFD\uFFFD", FromUtf8("\xE0\x80\x80"));
+    EXPECT_EQ(u"a\u00E9\U0001F600", FromUtf8("a\xC3\xA9\xF0\x9F\x98\x80"));
+    EXPECT_EQ("\xEF\xBF\xBD" "a", ToUtf8(u"\xD800" u"a"));
+}
+
 TEST(HostSplitParams, QuotesParenthesesAndNothingTrimmed) {
     const struct {
         const char16_t* text;

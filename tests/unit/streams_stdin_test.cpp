@@ -1,5 +1,6 @@
 #include "module/handlers.h"
 #include "platform/testing/fake_platform.h"
+#include "platform/win32_emulation/codepage.h"
 #include "streams/wide_text_buffer.h"
 #include "tests/unit/test_call.h"
 
@@ -208,6 +209,26 @@ TEST_F(StdInTest, InputEndingInsideACharacterEndsInAReplacement) {
     pipe = ScriptedPipe{"", {std::string(1023, 'a'), "b\xF0\x9F"}, false};
     AcceptLongResults();
     EXPECT_EQ(U(std::string(1023, 'a') + "b") + u"\uFFFD", Run({u"", u"utf8"}));
+}
+
+TEST_F(StdInTest, InvalidBytesCutByAReadAreReadAsInOnePiece) {
+    const std::string tails[] = {"\xF0\x41\x41z", "\xE0\x80\xAFz", "\xE0\xE0\x41z",
+                                 "\xF0\x9F\x41z", "\xC3\xF0\x9F\x98\x80z", "\xF0\x41",
+                                 "\xF0\x9F"};
+    for (const std::string& tail : tails) {
+        for (size_t before : {1020, 1021, 1022}) {
+            std::string input = std::string(before, 'a') + tail;
+            std::u16string whole(input.size(), u'#');
+            whole.resize(static_cast<size_t>(DecodeBytes(os::CP_UTF8, input.data(),
+                                                         static_cast<int32_t>(input.size()),
+                                                         &whole[0], static_cast<int32_t>(whole.size()))));
+            fake::Reset();
+            ResetHost();
+            AcceptLongResults();
+            pipe = ScriptedPipe{input, {}, false};
+            EXPECT_EQ(whole, Run({u"", u"utf8"})) << testing::PrintToString(tail) << before;
+        }
+    }
 }
 
 TEST_F(StdInTest, ZeroBytesAreLeftOutAndTheRestKept) {
