@@ -10,4 +10,6 @@ for preset in linux linux-asan win64 win32; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" -j2 || status=1
 done
+echo "=== differential"
+scripts/differential.sh 4000 1 || status=1
 exit $status

@@ -6,6 +6,7 @@
 #include "platform/posix/posix_drives.h"
 #include "platform/win32_emulation/codepage.h"
 #include "platform/win32_emulation/file_time.h"
+#include "platform/win32_emulation/utf8_sequences.h"
 #include "platform/platform.h"
 
 #include <dirent.h>
@@ -92,13 +93,13 @@ bool Matches(const char* pattern, const char* name) {
             ++pattern;
             // ? stands for one character, not one byte of its UTF-8 form.
             if (pattern[-1] == '?')
-                while ((static_cast<unsigned char>(name[1]) & 0xC0) == 0x80)
+                while (IsUtf8Continuation(static_cast<uint8_t>(name[1])))
                     ++name;
             ++name;
         } else if (star != nullptr) {
             pattern = star + 1;
             name = ++resume;
-            while ((static_cast<unsigned char>(*name) & 0xC0) == 0x80)
+            while (IsUtf8Continuation(static_cast<uint8_t>(*name)))
                 name = ++resume;
         } else {
             return false;

@@ -3,6 +3,10 @@
 
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr char16_t REPLACEMENT = 0xFFFD;
@@ -55,22 +59,44 @@ int32_t AsciiRun(const char16_t* w, int32_t n) {
     return i;
 }
 
-// Copies the run of ASCII at the front of from[0, n) to to, eight at a round;
-// returns its length.
-template <typename From, typename To> int32_t CopyAscii(const From* from, int32_t n, To* to) {
-    constexpr uint64_t HIGH = sizeof(From) == 1 ? 0x8080808080808080ull : 0xFF80FF80FF80FF80ull;
-    constexpr int32_t PER_WORD = 8 / sizeof(From);
+#if defined(__SSE2__)
+// Sixteen units a round while all sixteen are ASCII; returns how many were
+// copied, a multiple of sixteen.
+int32_t CopyAsciiBlocks(const char16_t* from, int32_t n, char* to) {
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
     int32_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t words[8 / PER_WORD];
-        memcpy(words, from + i, sizeof words);
-        uint64_t any = 0;
-        for (uint64_t word : words)
-            any |= word;
-        if ((any & HIGH) != 0) break;
-        for (int32_t k = 0; k < 8; ++k)
-            to[i + k] = static_cast<To>(from[i + k]);
+    for (; i + 16 <= n; i += 16) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
+        __m128i other = _mm_and_si128(_mm_or_si128(a, b), high);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(other, _mm_setzero_si128())) != 0xFFFF) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(a, b));
     }
+    return i;
+}
+
+int32_t CopyAsciiBlocks(const unsigned char* from, int32_t n, char16_t* to) {
+    int32_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        if (_mm_movemask_epi8(a) != 0) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                         _mm_unpacklo_epi8(a, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 8),
+                         _mm_unpackhi_epi8(a, _mm_setzero_si128()));
+    }
+    return i;
+}
+#else
+template <typename From, typename To> int32_t CopyAsciiBlocks(const From*, int32_t, To*) {
+    return 0;
+}
+#endif
+
+// Copies the run of ASCII at the front of from[0, n) to to, whole blocks
+// first; returns its length.
+template <typename From, typename To> int32_t CopyAscii(const From* from, int32_t n, To* to) {
+    int32_t i = CopyAsciiBlocks(from, n, to);
     for (; i < n && from[i] < 0x80; ++i)
         to[i] = static_cast<To>(from[i]);
     return i;

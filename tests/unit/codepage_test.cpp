@@ -66,6 +66,8 @@ const DecodeCase UTF8_CASES[] = {
     {"a\xF0\x9F\x98", u"a" + R},
     {"\xE0\x41", R},
     {"\xF0\x41\x42", R},
+    {std::string(17, 'a') + "\xC3\xA9" + std::string(16, 'b') + "\xE0\x80",
+     std::u16string(17, u'a') + u"\u00E9" + std::u16string(16, u'b') + R},
 };
 
 TEST(CodePage, Utf8InputIsReadAsTheWindowsBuildsReadIt) {
@@ -88,6 +90,8 @@ const EncodeCase ENCODE_CASES[] = {
     {ANSI, u"\u0100\uFF21\u0141\u3042", "AAL?"},
     {ANSI, u"\u20AC\u0081\u00E9\u0178", "\x80\x81\xE9\x9F"},
     {ANSI, u"\U0001F600", "??"},
+    {ANSI, std::u16string(17, u'a') + u"\u0141" + std::u16string(16, u'b'),
+     std::string(17, 'a') + "L" + std::string(16, 'b')},
     {ANSI,
      u"\xD83D"
      u"A\xDE00",
@@ -188,13 +192,13 @@ TEST(CodePage, ShortInputsConvertAsTheWindowsConverterDoes) {
                 ADD_FAILURE() << codePage << " unit " << unit;
     }
     // Runs of ASCII around one other character, into every size of output.
-    for (size_t length = 1; length <= 20; ++length) {
+    for (size_t length = 1; length <= 40; ++length) {
         for (size_t at = 0; at <= length; ++at) {
             std::string bytes(length, 'a');
             std::u16string units(length, u'a');
             if (at < length) {
                 bytes.replace(at, 1, "\xC3\xA9");
-                units[at] = u'\u0100';
+                units[at] = at % 2 == 0 ? u'\u0100' : u'\u0080';
             }
             for (int room = 0; room <= int(length) + 2; ++room) {
                 if (Decode(UTF8, bytes, room) != WindowsDecode(UTF8, bytes, room) ||

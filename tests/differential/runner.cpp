@@ -1,0 +1,303 @@
+// Runs the calls of one seed through this build's module, loaded through its
+// export as a host loads it, all in this one process, and writes one record a
+// call: the input, the result code, the value, the host's requests in order,
+// the bytes written to the standard stream, and whether anything was written
+// past the 1024-unit result buffer. differential_compare reads the records of
+// every build.
+//
+//   murlin_differential CALLS SEED RECORDS WORKDIR
+//
+// WORKDIR is made and becomes the current directory: NOWDATETIME's entries
+// live there. RECORDS.stream is where a stream call's output goes.
+#include "tests/differential/calls.h"
+#include "tests/support/module_loader.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace differential;
+
+namespace {
+
+// Platform: the dated entries, and the standard handles swapped for one call.
+#if defined(_WIN32)
+const wchar_t* W(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+
+HANDLE g_capture = INVALID_HANDLE_VALUE;
+
+bool Prepare(const char* records, const char* workDir) {
+    // Code page 0 must be the Linux build's Windows-1252.
+    if (GetACP() != 1252) {
+        fprintf(stderr, "the ANSI code page is %u, not 1252: run with LANG=C.UTF-8\n", GetACP());
+        return false;
+    }
+    // Only the built-in eras, as in the Linux build without MURLIN_ERAS.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+                   L"SYSTEM\\CurrentControlSet\\Control\\Nls\\Calendars\\Japanese\\Eras");
+    g_capture = CreateFileA((std::string(records) + ".stream").c_str(),
+                            GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CreateDirectoryA(workDir, nullptr);
+    if (g_capture == INVALID_HANDLE_VALUE || !SetCurrentDirectoryA(workDir)) return false;
+    for (uint32_t i = 0; i < DATED_ENTRY_COUNT; ++i) {
+        const DatedEntry& entry = DATED_ENTRIES[i];
+        if (entry.directory) {
+            CreateDirectoryW(W(entry.name), nullptr);
+            continue;
+        }
+        HANDLE file = CreateFileW(W(entry.name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(file);
+    }
+    return true;
+}
+
+bool SetTimes(const DatedEntry& entry, uint64_t write, uint64_t access) {
+    HANDLE file = CreateFileW(W(entry.name), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FILETIME w{static_cast<DWORD>(write), static_cast<DWORD>(write >> 32)};
+    FILETIME a{static_cast<DWORD>(access), static_cast<DWORD>(access >> 32)};
+    BOOL done = SetFileTime(file, nullptr, &a, &w);
+    CloseHandle(file);
+    return done != 0;
+}
+
+std::string Capture(bool error, const std::function<void()>& run) {
+    DWORD id = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    SetFilePointer(g_capture, 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(g_capture);
+    HANDLE saved = GetStdHandle(id);
+    SetStdHandle(id, g_capture);
+    run();
+    SetStdHandle(id, saved);
+    SetFilePointer(g_capture, 0, nullptr, FILE_BEGIN);
+    std::string bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(g_capture, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    return bytes;
+}
+
+// Wine's PeekNamedPipe fails on the Unix pipe of the process's own standard
+// input, so the input comes through a pipe of CreatePipe.
+void WithInput(const std::string& bytes, const std::function<void()>& run) {
+    HANDLE reader, writer;
+    if (!CreatePipe(&reader, &writer, nullptr, 1 << 20)) return;
+    DWORD written = 0;
+    if (!bytes.empty())
+        WriteFile(writer, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(writer);
+    HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
+    SetStdHandle(STD_INPUT_HANDLE, reader);
+    run();
+    SetStdHandle(STD_INPUT_HANDLE, saved);
+    CloseHandle(reader);
+}
+#else
+int g_capture = -1;
+
+bool Prepare(const char* records, const char* workDir) {
+    unsetenv("MURLIN_ERAS");
+    g_capture = open((std::string(records) + ".stream").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    mkdir(workDir, 0700);
+    if (g_capture < 0 || chdir(workDir) != 0) return false;
+    for (uint32_t i = 0; i < DATED_ENTRY_COUNT; ++i) {
+        const DatedEntry& entry = DATED_ENTRIES[i];
+        if (entry.directory) {
+            mkdir(entry.utf8Name, 0700);
+            continue;
+        }
+        int fd = open(entry.utf8Name, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0) return false;
+        close(fd);
+    }
+    return true;
+}
+
+timespec UnixTime(uint64_t fileTime) {
+    const uint64_t ticks = 10000000, epoch = 11644473600ull;
+    return timespec{static_cast<time_t>(fileTime / ticks - epoch),
+                    static_cast<long>(fileTime % ticks * 100)};
+}
+
+bool SetTimes(const DatedEntry& entry, uint64_t write, uint64_t access) {
+    timespec times[2] = {UnixTime(access), UnixTime(write)};
+    return utimensat(AT_FDCWD, entry.utf8Name, times, 0) == 0;
+}
+
+// Puts back a standard descriptor saved with dup; one that was closed is
+// closed again (CI runs without standard input).
+void Restore(int saved, int target) {
+    if (saved < 0) {
+        close(target);
+        return;
+    }
+    dup2(saved, target);
+    close(saved);
+}
+
+std::string Capture(bool error, const std::function<void()>& run) {
+    int target = error ? 2 : 1;
+    if (ftruncate(g_capture, 0) != 0 || lseek(g_capture, 0, SEEK_SET) != 0) return "(no capture)";
+    int saved = dup(target);
+    dup2(g_capture, target);
+    run();
+    Restore(saved, target);
+    std::string bytes;
+    char chunk[65536];
+    ssize_t got;
+    while ((got = pread(g_capture, chunk, sizeof chunk, static_cast<off_t>(bytes.size()))) > 0)
+        bytes.append(chunk, static_cast<size_t>(got));
+    return bytes;
+}
+
+void WithInput(const std::string& bytes, const std::function<void()>& run) {
+    int ends[2];
+    if (pipe(ends) != 0) return;
+    // The pipe holds 64 KiB, more than any input here, so the writes complete.
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(ends[1], bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    close(ends[1]);
+    int saved = dup(0);
+    dup2(ends[0], 0);
+    close(ends[0]);
+    run();
+    Restore(saved, 0);
+}
+#endif
+
+// The host: its answers are the call's script; its requests are recorded.
+const Call* g_call = nullptr;
+std::string g_requests;
+
+intptr_t Host(HostInfo*, int32_t code, void* argument) {
+    std::u16string text;
+    if (argument != nullptr && code != HOSTREQ_VERSION)
+        text = static_cast<const char16_t*>(argument);
+    if (!g_requests.empty()) g_requests += "|";
+    g_requests += std::to_string(code) + ":" + EscapeUnits(text);
+    switch (code) {
+    case HOSTREQ_EXPAND: {
+        size_t n = g_call->expansion.size() < 1023 ? g_call->expansion.size() : 1023;
+        char16_t* buffer = static_cast<char16_t*>(argument);
+        memcpy(buffer, g_call->expansion.data(), n * sizeof(char16_t));
+        buffer[n] = 0;
+        return 1;
+    }
+    case HOSTREQ_EXECUTE:
+        return g_call->executeAnswer;
+    case HOSTREQ_MESSAGE:
+        return g_call->messageAnswer;
+    case HOSTREQ_LONGRESULT:
+        return g_call->longAnswer;
+    default:
+        return 0;
+    }
+}
+
+// A guard zone after the result buffer: a module that wrote past its 1024
+// units changes it.
+constexpr size_t GUARD_UNITS = 8192;
+constexpr char16_t FILL = 0xBEEF;
+
+std::string RunCall(ModuleEntryFunction entry, const Call& call) {
+    std::u16string list;
+    for (const std::u16string& param : call.params) {
+        list += param;
+        list += u'\0';
+    }
+    std::vector<char16_t> result(RESULT_BUFFER_UNITS + GUARD_UNITS, FILL);
+    result[0] = 0;
+    ModuleCall record{};
+    record.name = call.name;
+    record.resultBuffer = result.data();
+    record.paramList = list.c_str();
+    record.paramCount = static_cast<uint32_t>(call.params.size());
+    record.nameKey = NameKey(call.name);
+
+    HostInfo host{};
+    host.callback = Host;
+    g_call = &call;
+    g_requests.clear();
+    bool ok = true;
+    if (call.datedEntry >= 0)
+        ok = SetTimes(DATED_ENTRIES[call.datedEntry], call.writeTime, call.accessTime);
+    int32_t rc = 0;
+    auto run = [&] { rc = entry(&host, call.kind, reinterpret_cast<intptr_t>(&record)); };
+    std::string stream;
+    bool isStdErr = std::u16string(call.name) == u"STDERR";
+    if (isStdErr || std::u16string(call.name) == u"STDOUT")
+        stream = Capture(isStdErr, run);
+    else if (std::u16string(call.name) == u"STDIN")
+        WithInput(call.input, run);
+    else
+        run();
+
+    size_t length = 0;
+    while (length < RESULT_BUFFER_UNITS && result[length] != 0)
+        ++length;
+    std::string value = EscapeUnits(std::u16string(result.data(), length));
+    if (length == RESULT_BUFFER_UNITS) value += " (no terminator)";
+    bool guardKept = true;
+    for (size_t i = RESULT_BUFFER_UNITS; i < result.size(); ++i)
+        guardKept = guardKept && result[i] == FILL;
+
+    return EscapeUnits(call.name) + "\t" + DescribeInput(call) + (ok ? "" : " (times not set)") +
+           "\t" + std::to_string(rc) + "\t" + value + "\t" + g_requests + "\t" +
+           EscapeBytes(stream) + "\t" + (guardKept ? "kept" : "written past the buffer");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        fprintf(stderr, "usage: murlin_differential CALLS SEED RECORDS WORKDIR\n");
+        return 2;
+    }
+    uint32_t calls = static_cast<uint32_t>(strtoul(argv[1], nullptr, 10));
+    uint64_t seed = strtoull(argv[2], nullptr, 10);
+    FILE* records = fopen(argv[3], "wb");
+    if (records == nullptr || !Prepare(argv[3], argv[4])) {
+        fprintf(stderr, "murlin_differential: cannot prepare %s and %s\n", argv[3], argv[4]);
+        return 2;
+    }
+    LoadedModule module = LoadModule(BuiltModulePath());
+    if (module.entry == nullptr) {
+        fprintf(stderr, "murlin_differential: %s: %s\n", BuiltModulePath().c_str(),
+                module.error.c_str());
+        return 2;
+    }
+    fprintf(records, "# seed %llu, %u calls\n", static_cast<unsigned long long>(seed), calls);
+    for (uint32_t i = 0; i < calls; ++i) {
+        std::string line =
+            std::to_string(i) + "\t" + RunCall(module.entry, MakeCall(seed, i)) + "\n";
+        fwrite(line.data(), 1, line.size(), records);
+        fflush(records); // a crash still leaves the calls before it
+    }
+    fclose(records);
+    UnloadModule(module);
+    return 0;
+}
