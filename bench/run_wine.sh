@@ -1,10 +1,11 @@
 #!/bin/bash
 # Builds both DLLs and prints, under Wine, %*stdin() and *stdout against plain
 # loops that make the same Win32 calls (medians of three runs).
-#   bench/run_wine.sh [MiB]
+#   bench/run_wine.sh [stdin MiB] [stdout MiB]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-mib=${1:-64}
+in_mib=${1:-2}
+out_mib=${2:-64}
 for width in 64 32; do
     if [ $width = 64 ]; then
         toolchain=mingw-w64-x86_64 wine=/usr/lib/wine/wine64
@@ -16,5 +17,5 @@ for width in 64 32; do
         -DBUILD_TESTING=OFF -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" >/dev/null
     cmake --build "$build" -j2 --target murlin_wine_bench >/dev/null
     echo "== $width-bit DLL under Wine"
-    (cd "$build" && WINEPREFIX="$build/wineprefix" WINEDEBUG=-all "$wine" murlin_wine_bench.exe "$mib")
+    (cd "$build" && WINEPREFIX="$build/wineprefix" WINEDEBUG=-all "$wine" murlin_wine_bench.exe "$in_mib" "$out_mib")
 done
