@@ -30,6 +30,12 @@ constexpr size_t FORMATTED_PIECE_UNITS = 32;
 // FORMATTED_PIECE_UNITS - 1 units; as much of it as fits.
 template <typename... Values>
 size_t PutFormatted(TextOut out, const char16_t* format, Values... values) {
+    // Where the buffer has room for any piece, it is written in place; near
+    // its end it goes through a piece and is cut to what fits.
+    if (static_cast<size_t>(out.end - out.position) >= FORMATTED_PIECE_UNITS) {
+        int32_t n = os::wsprintfW(out.position, format, values...);
+        return n < 0 ? 0 : static_cast<size_t>(n);
+    }
     char16_t piece[FORMATTED_PIECE_UNITS];
     int32_t n = os::wsprintfW(piece, format, values...);
     return PutUnits(out, piece, n < 0 ? 0 : static_cast<size_t>(n));

@@ -5,6 +5,8 @@
 #include "module/text.h"
 #include "platform/platform.h"
 
+#include <utility>
+
 namespace {
 
 // "Ombry Text Module R7", two blanks and a notice: 37 characters.
@@ -26,50 +28,126 @@ int32_t StdErr(HostInfo* host, ModuleCall* call) {
 struct DispatchRow {
     int32_t kind;
     const char16_t* name;
+    size_t length; // of the name, in units
     uint32_t key;
     Handler handler;
 };
 
-constexpr DispatchRow DISPATCH_TABLE[] = {
-    {MODCALL_FUNCTION, u"CLIPPEDTEXT", 0xF75D5755u, ClippedText},
-    {MODCALL_FUNCTION, u"FINDDRIVE", 0xC54FB5F5u, FindDrive},
-    {MODCALL_FUNCTION, u"NOWDATETIME", 0xF7D79755u, NowDateTime},
-    {MODCALL_FUNCTION, u"STDIN", 0xD354524Eu, ReadStdIn},
-    {MODCALL_FUNCTION, u"LEFTSTR", 0xC75535D3u, SliceLeft},
-    {MODCALL_FUNCTION, u"MIDSTR", 0xC9153553u, SliceMid},
-    {MODCALL_FUNCTION, u"SUBSTRING", 0xD55FD7F7u, SliceMid},
-    {MODCALL_FUNCTION, u"RIGHTSTR", 0xC9557DD3u, SliceRight},
-    {MODCALL_FUNCTION, u"PADDING", 0xC51497D7u, PadLeft},
-    {MODCALL_FUNCTION, u"VERSION", 0xD34C97FFu, ReportVersion},
-    {MODCALL_COMMAND, u"ROTATECUSTOMIZE", 0xDF77D7F5u, RotateCustomize},
-    {MODCALL_COMMAND, u"ROTATEEXECUTE", 0xD55D577Fu, RotateExecute},
-    {MODCALL_COMMAND, u"STDOUT", 0xD514F554u, StdOut},
-    {MODCALL_COMMAND, u"STDERR", 0xD51454D6u, StdErr},
-};
+constexpr size_t NameLength(const char16_t* name) {
+    size_t n = 0;
+    while (name[n] != 0)
+        ++n;
+    return n;
+}
 
-constexpr bool KeysMatchNames() {
-    for (const DispatchRow& row : DISPATCH_TABLE)
-        if (NameKey(row.name) != row.key)
-            return false;
+// A row whose key is the NameKey of its name, so that no key is written by hand.
+constexpr DispatchRow Row(int32_t kind, const char16_t* name, Handler handler) {
+    return DispatchRow{kind, name, NameLength(name), NameKey(name), handler};
+}
+
+constexpr DispatchRow DISPATCH_TABLE[] = {
+    Row(MODCALL_FUNCTION, u"CLIPPEDTEXT", ClippedText),
+    Row(MODCALL_FUNCTION, u"FINDDRIVE", FindDrive),
+    Row(MODCALL_FUNCTION, u"NOWDATETIME", NowDateTime),
+    Row(MODCALL_FUNCTION, u"STDIN", ReadStdIn),
+    Row(MODCALL_FUNCTION, u"LEFTSTR", SliceLeft),
+    Row(MODCALL_FUNCTION, u"MIDSTR", SliceMid),
+    Row(MODCALL_FUNCTION, u"SUBSTRING", SliceMid),
+    Row(MODCALL_FUNCTION, u"RIGHTSTR", SliceRight),
+    Row(MODCALL_FUNCTION, u"PADDING", PadLeft),
+    Row(MODCALL_FUNCTION, u"VERSION", ReportVersion),
+    Row(MODCALL_COMMAND, u"ROTATECUSTOMIZE", RotateCustomize),
+    Row(MODCALL_COMMAND, u"ROTATEEXECUTE", RotateExecute),
+    Row(MODCALL_COMMAND, u"STDOUT", StdOut),
+    Row(MODCALL_COMMAND, u"STDERR", StdErr),
+};
+constexpr size_t ROW_COUNT = sizeof(DISPATCH_TABLE) / sizeof(DISPATCH_TABLE[0]);
+
+// The row of a key is found in one step, not by walking the table: a
+// multiplicative hash of the key picks one of 32 slots, and each slot holds
+// the one row whose key lands there, or none. The multiplier is the first
+// that gives every key a slot of its own; the build fails if two keys are
+// equal, as it then must.
+constexpr unsigned SLOT_BITS = 5;
+constexpr size_t SLOT_COUNT = size_t{1} << SLOT_BITS;
+constexpr uint8_t NO_ROW = 0xFF;
+
+constexpr uint32_t SlotOf(uint32_t key, uint32_t multiplier) {
+    return (key * multiplier) >> (32 - SLOT_BITS);
+}
+
+constexpr bool SeparatesKeys(uint32_t multiplier) {
+    for (size_t i = 0; i < ROW_COUNT; ++i)
+        for (size_t j = i + 1; j < ROW_COUNT; ++j)
+            if (SlotOf(DISPATCH_TABLE[i].key, multiplier) ==
+                SlotOf(DISPATCH_TABLE[j].key, multiplier))
+                return false;
     return true;
 }
-static_assert(KeysMatchNames(), "every dispatch key is the NameKey of its name");
+
+constexpr uint32_t SeparatingMultiplier() {
+    for (uint32_t multiplier = 1; multiplier < 0x10000u; multiplier += 2)
+        if (SeparatesKeys(multiplier)) return multiplier;
+    return 0;
+}
+
+constexpr uint32_t SLOT_MULTIPLIER = SeparatingMultiplier();
+static_assert(SLOT_MULTIPLIER != 0, "every dispatch key has a slot of its own");
+
+struct SlotTable {
+    uint8_t row[SLOT_COUNT];
+};
+
+constexpr SlotTable BuildSlots() {
+    SlotTable slots{};
+    for (uint8_t& row : slots.row)
+        row = NO_ROW;
+    for (size_t i = 0; i < ROW_COUNT; ++i)
+        slots.row[SlotOf(DISPATCH_TABLE[i].key, SLOT_MULTIPLIER)] = static_cast<uint8_t>(i);
+    return slots;
+}
+
+constexpr SlotTable DISPATCH_SLOTS = BuildSlots();
+
+// Each row has a server of its own: it tests the caller's name against the
+// row's name, unit by unit and in order, stopping at the first difference
+// (so no unit past the caller's NUL is read), then the NUL; the row's units
+// are constants of the code and its handler is called directly.
+template <size_t ROW, size_t... UNIT>
+bool HasRowName(const char16_t* name, std::index_sequence<UNIT...>) {
+    return ((name[UNIT] == DISPATCH_TABLE[ROW].name[UNIT]) && ...) && name[sizeof...(UNIT)] == 0;
+}
+
+template <size_t ROW> int32_t ServeRow(HostInfo* host, ModuleCall* call) {
+    constexpr DispatchRow row = DISPATCH_TABLE[ROW];
+    if (!HasRowName<ROW>(call->name, std::make_index_sequence<row.length>()))
+        return RESULT_NOT_SERVED;
+    return row.handler(host, call);
+}
+
+struct ServerTable {
+    Handler row[ROW_COUNT];
+};
+
+template <size_t... ROW> constexpr ServerTable BuildServers(std::index_sequence<ROW...>) {
+    return ServerTable{{ServeRow<ROW>...}};
+}
+
+constexpr ServerTable DISPATCH_SERVERS = BuildServers(std::make_index_sequence<ROW_COUNT>());
 
 int32_t Dispatch(HostInfo* host, int32_t kind, ModuleCall* call) {
-    for (const DispatchRow& row : DISPATCH_TABLE) {
-        if (row.kind != kind || row.key != call->nameKey)
-            continue;
-        // Keys are unique: when the name differs, no later row can match.
-        if (!TextEqual(call->name, row.name))
-            return RESULT_NOT_SERVED;
-        return row.handler(host, call);
-    }
-    return RESULT_NOT_SERVED;
+    uint32_t key = call->nameKey;
+    uint8_t index = DISPATCH_SLOTS.row[SlotOf(key, SLOT_MULTIPLIER)];
+    if (index == NO_ROW) return RESULT_NOT_SERVED;
+    // Keys are unique, so this row is the only one that can match: the key,
+    // then the kind and the whole name must agree.
+    const DispatchRow& row = DISPATCH_TABLE[index];
+    if (row.key != key || row.kind != kind) return RESULT_NOT_SERVED;
+    return DISPATCH_SERVERS.row[index](host, call);
 }
 
 int32_t Identify(ModuleInfoRequest* request) {
-    if (request->selector != 0)
-        return RESULT_NOT_SERVED;
+    if (request->selector != 0) return RESULT_NOT_SERVED;
     request->servedKinds = MODULE_SERVED_KINDS;
     CopyUnits(request->titleBuffer, MODULE_TITLE, TextLength(MODULE_TITLE));
     return RESULT_SERVED;

@@ -48,19 +48,31 @@ void DeliverResultOfLength(HostInfo* host, ModuleCall* call, const char16_t* tex
     CopyUnits(call->resultBuffer, text, n);
 }
 
+namespace {
+
+// A slice too long for the result buffer: offered to the host as a heap
+// copy. Out of line, so that a short slice's delivery is a copy and no more.
+__attribute__((noinline)) void DeliverLongSlice(HostInfo* host, ModuleCall* call,
+                                                const char16_t* start, size_t n) {
+    os::HANDLE heap = os::GetProcessHeap();
+    char16_t* copy = nullptr;
+    if (heap != nullptr)
+        copy = static_cast<char16_t*>(os::HeapAlloc(heap, 0, (n + 1) * sizeof(char16_t)));
+    if (copy != nullptr) {
+        CopyUnits(copy, start, n);
+        intptr_t answer = AskHost(host, HOSTREQ_LONGRESULT, copy);
+        os::HeapFree(heap, 0, copy);
+        if (answer == HOSTANSWER_DONE) return;
+    }
+    CopyUnits(call->resultBuffer, start, RESULT_TEXT_LIMIT);
+}
+
+} // namespace
+
 void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_t n) {
     if (n > RESULT_TEXT_LIMIT) {
-        os::HANDLE heap = os::GetProcessHeap();
-        char16_t* copy = nullptr;
-        if (heap != nullptr)
-            copy = static_cast<char16_t*>(os::HeapAlloc(heap, 0, (n + 1) * sizeof(char16_t)));
-        if (copy != nullptr) {
-            CopyUnits(copy, start, n);
-            intptr_t answer = AskHost(host, HOSTREQ_LONGRESULT, copy);
-            os::HeapFree(heap, 0, copy);
-            if (answer == HOSTANSWER_DONE) return;
-        }
-        n = RESULT_TEXT_LIMIT;
+        DeliverLongSlice(host, call, start, n);
+        return;
     }
     CopyUnits(call->resultBuffer, start, n);
 }

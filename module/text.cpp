@@ -1,8 +1,14 @@
 #include "module/text.h"
 
-size_t TextLength(const char16_t* text) {
-    // Four units a round: long texts (STDIN, STDOUT) are measured often.
-    // Each unit is still read in order, never one past the NUL.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Four units a round: long texts (STDIN, STDOUT) are measured often. Each
+// unit is read in order, never one past the NUL.
+size_t TextLengthByUnits(const char16_t* text) {
     const char16_t* end = text;
     for (;; end += 4) {
         if (end[0] == 0) return static_cast<size_t>(end - text);
@@ -11,6 +17,33 @@ size_t TextLength(const char16_t* text) {
         if (end[3] == 0) return static_cast<size_t>(end - text) + 3;
     }
 }
+
+} // namespace
+
+#if defined(__SSE2__)
+// Eight units a round, in aligned blocks of 16 bytes. An aligned block lies
+// within one page, so the units of the last block that follow the NUL are
+// read without any fault; the address checker is told so.
+__attribute__((no_sanitize_address)) size_t TextLength(const char16_t* text) {
+    uintptr_t address = reinterpret_cast<uintptr_t>(text);
+    if ((address & 1) != 0) return TextLengthByUnits(text);
+    const __m128i zero = _mm_setzero_si128();
+    auto* block = reinterpret_cast<const __m128i*>(address & ~uintptr_t{15});
+    // Units before the text in its first block do not count.
+    unsigned nuls = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(*block, zero))) &
+                    (~0u << (address & 15));
+    while (nuls == 0) {
+        ++block;
+        nuls = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(*block, zero)));
+    }
+    auto nul = reinterpret_cast<uintptr_t>(block) + static_cast<unsigned>(__builtin_ctz(nuls));
+    return (nul - address) / sizeof(char16_t);
+}
+#else
+size_t TextLength(const char16_t* text) {
+    return TextLengthByUnits(text);
+}
+#endif
 
 bool TextEqual(const char16_t* a, const char16_t* b) {
     for (;; ++a, ++b) {

@@ -34,7 +34,7 @@ TextAndNumber ReadTextAndNumber(const ModuleCall* call) {
     TextAndNumber read;
     read.text = call->paramList;
     read.length = static_cast<uint32_t>(TextLength(read.text));
-    read.cursor = NextParam(read.text);
+    read.cursor = read.text + read.length + 1; // the next parameter, not measured again
     read.number = Smaller(ReadDecimal(read.cursor), read.length);
     return read;
 }

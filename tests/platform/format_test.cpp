@@ -29,7 +29,8 @@ TEST(Wsprintf, WritesTheModulesFormats) {
         {os::wsprintfW(b, u"%02d", -5), u"-5"},
         {os::wsprintfW(b, u"%2d", 3), u" 3"},
         {os::wsprintfW(b, u"%03d", 7), u"007"},
-        {os::wsprintfW(b, u"%0d.%02d(%d %s)", 6, 1, 7601, u"Service Pack 1"), u"6.01(7601 Service Pack 1)"},
+        {os::wsprintfW(b, u"%0d.%02d(%d %s)", 6, 1, 7601, u"Service Pack 1"),
+         u"6.01(7601 Service Pack 1)"},
         {os::wsprintfW(b, u"%04X-%04X", 0x1A2B, 0x3C4D), u"1A2B-3C4D"},
         {os::wsprintfW(b, u"%04X-%04X", 0x0, 0xab), u"0000-00AB"},
         {os::wsprintfW(b, u"%c:\\", u'C'), u"C:\\"},
@@ -54,6 +55,23 @@ TEST(Wsprintf, EachFormatGivesItsText) {
     EXPECT_EQ(std::u16string(u"12345|-18| 3|007|6"), std::u16string(b));
     os::wsprintfW(b, u"%04X-%04X|%c|%s", 0x1A2B, 0xab, u'x', u"\u5348\u524D");
     EXPECT_EQ(std::u16string(u"1A2B-00AB|x|\u5348\u524D"), std::u16string(b));
+}
+
+TEST(Wsprintf, AShortDecimalAloneEqualsItsTextInALongerFormat) {
+    const char16_t* forms[][2] = {{u"%d", u"%d|"},     {u"%0d", u"%0d|"},   {u"%2d", u"%2d|"},
+                                  {u"%02d", u"%02d|"}, {u"%03d", u"%03d|"}, {u"%04d", u"%04d|"},
+                                  {u"%9d", u"%9d|"},   {u"%09d", u"%09d|"}};
+    const int32_t values[] = {0, 5, -5, 42, -18, 999, 12345, -2147483647 - 1, 2147483647};
+    for (const auto& form : forms) {
+        for (int32_t value : values) {
+            char16_t alone[64], longer[64];
+            int32_t n = os::wsprintfW(alone, form[0], value);
+            int32_t m = os::wsprintfW(longer, form[1], value);
+            EXPECT_EQ(n + 1, m) << A(form[0]) << " " << value;
+            EXPECT_EQ(std::u16string(alone) + u"|", std::u16string(longer))
+                << A(form[0]) << " " << value;
+        }
+    }
 }
 
 TEST(Wsprintf, StopsAt1023UnitsAndANul) {

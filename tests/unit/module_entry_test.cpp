@@ -67,6 +67,55 @@ TEST_F(ModuleEntryTest, NamesMatchByKeyAndExactName) {
     }
 }
 
+struct TableRow {
+    const char16_t* name;
+    uint32_t key;
+    int32_t kind;
+};
+
+// The fourteen names with the keys hosts send for them.
+const TableRow TABLE[] = {
+    {u"CLIPPEDTEXT", 0xF75D5755u, MODCALL_FUNCTION},
+    {u"FINDDRIVE", 0xC54FB5F5u, MODCALL_FUNCTION},
+    {u"NOWDATETIME", 0xF7D79755u, MODCALL_FUNCTION},
+    {u"STDIN", 0xD354524Eu, MODCALL_FUNCTION},
+    {u"LEFTSTR", 0xC75535D3u, MODCALL_FUNCTION},
+    {u"MIDSTR", 0xC9153553u, MODCALL_FUNCTION},
+    {u"SUBSTRING", 0xD55FD7F7u, MODCALL_FUNCTION},
+    {u"RIGHTSTR", 0xC9557DD3u, MODCALL_FUNCTION},
+    {u"PADDING", 0xC51497D7u, MODCALL_FUNCTION},
+    {u"VERSION", 0xD34C97FFu, MODCALL_FUNCTION},
+    {u"ROTATECUSTOMIZE", 0xDF77D7F5u, MODCALL_COMMAND},
+    {u"ROTATEEXECUTE", 0xD55D577Fu, MODCALL_COMMAND},
+    {u"STDOUT", 0xD514F554u, MODCALL_COMMAND},
+    {u"STDERR", 0xD51454D6u, MODCALL_COMMAND},
+};
+
+TEST_F(ModuleEntryTest, EveryNameIsServedUnderItsKeyAndKindOnly) {
+    for (const TableRow& row : TABLE) {
+        std::string label(row.name, row.name + std::char_traits<char16_t>::length(row.name));
+        int32_t otherKind = row.kind == MODCALL_FUNCTION ? MODCALL_COMMAND : MODCALL_FUNCTION;
+        TestCall served(row.name);
+        served.call.nameKey = row.key;
+        EXPECT_NE(0, RunCall(host, served, row.kind)) << label;
+        TestCall wrongKind(row.name);
+        wrongKind.call.nameKey = row.key;
+        EXPECT_EQ(0, RunCall(host, wrongKind, otherKind)) << label;
+        // Another name under this key, and this name under many other keys.
+        TestCall otherName(row.name == std::u16string(u"STDIN") ? u"STDOUT" : u"STDIN");
+        otherName.call.nameKey = row.key;
+        EXPECT_EQ(0, RunCall(host, otherName, row.kind)) << label;
+        for (uint32_t k = 0; k < 4096; ++k) {
+            TestCall otherKey(row.name);
+            otherKey.call.nameKey = row.key ^ (k * 0x9E3779B1u + 1u);
+            if (RunCall(host, otherKey, row.kind) != 0) {
+                ADD_FAILURE() << label << " served under key " << otherKey.call.nameKey;
+                break;
+            }
+        }
+    }
+}
+
 TEST_F(ModuleEntryTest, MidStrAndSubStringShareOneHandler) {
     for (const char16_t* name : {u"MIDSTR", u"SUBSTRING"}) {
         TestCall call(name, {u"abcdef", u"2", u"3"});

@@ -1,0 +1,25 @@
+#include "module/text.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// Every length up to a few blocks, at every start within a block, with units
+// whose one byte is zero, and units after the NUL that must not count.
+TEST(TextLength, CountsUnitsUpToTheNulWhereverTheTextStarts) {
+    const char16_t fillers[] = {u'a', 0x0100, 0x0001, 0xFF00, 0xFFFF};
+    for (size_t start = 0; start < 16; ++start) {
+        for (size_t length = 0; length < 40; ++length) {
+            std::vector<char16_t> buffer(start + length + 24, u'x');
+            for (size_t i = 0; i < length; ++i)
+                buffer[start + i] = fillers[i % 5];
+            buffer[start + length] = 0;
+            if (start > 0) buffer[start - 1] = 0; // a NUL just before the text
+            ASSERT_EQ(length, TextLength(buffer.data() + start)) << start << " " << length;
+        }
+    }
+}
+
+} // namespace
