@@ -10,4 +10,6 @@ for preset in linux linux-asan win64 win32; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" -j2 || status=1
 done
+echo "=== fuzz (smoke)"
+scripts/fuzz.sh 45 || status=1
 exit $status
