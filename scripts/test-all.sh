@@ -10,6 +10,12 @@ for preset in linux linux-asan win64 win32; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" -j2 || status=1
 done
+# ModuleEntry on eight threads under ThreadSanitizer: the preset builds and
+# runs that one test.
+echo "=== linux-tsan"
+cmake --preset linux-tsan >/dev/null
+cmake --build --preset linux-tsan
+ctest --preset linux-tsan || status=1
 echo "=== fuzz (smoke)"
 scripts/fuzz.sh 45 || status=1
 exit $status

@@ -185,7 +185,7 @@ int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
         return RESULT_SERVED;
     }
 
-    WideTextBuffer text{nullptr, nullptr, 0};
+    WideTextBuffer text{nullptr, nullptr, 0, nullptr};
     for (;;) {
         // With nothing waiting, a blocking read returns as soon as bytes
         // come, and fails once the writer has closed the pipe.

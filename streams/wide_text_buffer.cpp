@@ -13,12 +13,16 @@ bool CreateWideTextBuffer(WideTextBuffer* buffer, uint32_t characters) {
     buffer->capacity = 0;
     buffer->start = nullptr;
     buffer->cursor = nullptr;
+    buffer->heap = nullptr;
     if (bytes > 0xFFFFFFFFu) return false;
-    void* block = os::HeapAlloc(os::GetProcessHeap(), 0, static_cast<uintptr_t>(bytes));
+    os::HANDLE heap = os::GetProcessHeap();
+    if (heap == nullptr) return false;
+    void* block = os::HeapAlloc(heap, 0, static_cast<uintptr_t>(bytes));
     if (block == nullptr) return false;
     buffer->start = static_cast<char16_t*>(block);
     buffer->cursor = buffer->start;
     buffer->capacity = static_cast<uint32_t>(bytes);
+    buffer->heap = heap;
     return true;
 }
 
@@ -38,8 +42,7 @@ bool EnsureRoom(WideTextBuffer* buffer, uint32_t characters) {
     // cannot be held.
     uint64_t grown = needed + GROWTH_SLACK_BYTES;
     if (grown > 0xFFFFFFFFu) return false;
-    void* block =
-        os::HeapReAlloc(os::GetProcessHeap(), 0, buffer->start, static_cast<uintptr_t>(grown));
+    void* block = os::HeapReAlloc(buffer->heap, 0, buffer->start, static_cast<uintptr_t>(grown));
     if (block == nullptr) return false;
     buffer->start = static_cast<char16_t*>(block);
     buffer->cursor = buffer->start + used;
@@ -48,7 +51,7 @@ bool EnsureRoom(WideTextBuffer* buffer, uint32_t characters) {
 }
 
 void ReleaseWideTextBuffer(WideTextBuffer* buffer) {
-    if (buffer->start != nullptr) os::HeapFree(os::GetProcessHeap(), 0, buffer->start);
+    if (buffer->start != nullptr) os::HeapFree(buffer->heap, 0, buffer->start);
     buffer->start = nullptr;
     buffer->cursor = nullptr;
     buffer->capacity = 0;

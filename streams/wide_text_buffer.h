@@ -8,6 +8,7 @@ struct WideTextBuffer {
     char16_t* start;   // the heap block
     char16_t* cursor;  // the NUL that ends the text so far
     uint32_t capacity; // the block's size in bytes
+    void* heap;        // the process heap, asked for once: the block's heap
 };
 
 // Takes a block of 2 * characters bytes; start and cursor point at it. False

@@ -1,11 +1,43 @@
-// Test backend: every platform operation is recorded and can be scripted.
+// Test backend: every platform operation is counted, logged and can be made
+// to fail.
 //
-// Each operation first appends a Call to fake::State().calls, then asks the
-// fault table (failing the Nth call of an operation, SQLite style), then runs
-// the test's hook if one is set, and otherwise a plain default: the heap on
-// malloc, formatting and conversion as the POSIX backend does them, and a
-// world in which no file, drive, clipboard, pipe or registry key exists.
-// Tests call fake::Reset() first.
+// Each operation first counts and logs its call, then asks the fault table
+// whether this call fails (the Nth call of the operation, or every call from
+// the Nth on, SQLite style), then runs the test's hook if one is set, and
+// otherwise a plain default: the heap on malloc, formatting and conversion
+// as the POSIX backend does them, and a world with no file, drive, clipboard
+// text or pipe, and an empty Eras registry key. Tests call fake::Reset()
+// first.
+//
+// A failing call fails as its Win32 function does:
+//   FALSE                  ReadFile, WriteFile, PeekNamedPipe, CloseHandle,
+//                          GetFileInformationByHandle, FindClose,
+//                          FileTimeToLocalFileTime, FileTimeToSystemTime,
+//                          GetVolumeInformationW, OpenClipboard, CloseClipboard,
+//                          GlobalUnlock, GetVersionExW, HeapFree, IsDBCSLeadByteEx
+//   NULL                   GetProcessHeap, HeapAlloc, HeapReAlloc (the block
+//                          stays as it was), GetClipboardData, GlobalLock
+//   INVALID_HANDLE_VALUE   GetStdHandle, CreateFileW, FindFirstFileW
+//   0                      MessageBoxW (no box shown), MultiByteToWideChar,
+//                          WideCharToMultiByte, GetLogicalDrives, wsprintfW
+//                          (which writes the empty text)
+//   INVALID_FILE_ATTRIBUTES  GetFileAttributesW
+//   ERROR_FILE_NOT_FOUND   RegOpenKeyExW (as for a key that is not there)
+//   ERROR_ACCESS_DENIED    RegEnumValueW
+//   RegCloseKey returns ERROR_INVALID_HANDLE.
+// A failing ReadFile or WriteFile has moved half the bytes asked for (rounded
+// down) and says so in its count, as a pipe broken half way does. A failing
+// release (HeapFree, CloseHandle, FindClose, RegCloseKey, CloseClipboard,
+// GlobalUnlock) reports the failure but releases all the same: its caller can
+// do nothing else, and the leak check asks only whether it was called.
+// HeapAlloc, HeapReAlloc and HeapFree on a heap other than the process heap
+// (a null one from a failed GetProcessHeap) fail, and HeapFree then frees
+// nothing; as Windows would fault on such a call, StillOpen reports it. Sleep and
+// GetLocalTime have no failure in Win32; asking for one is an error.
+//
+// Naming an operation the fake does not have, or asking an operation that
+// cannot fail to fail, prints the name and aborts the test program at once:
+// a test that injects nothing must not pass.
 #pragma once
 
 #include "platform/platform.h"
@@ -17,16 +49,66 @@
 
 namespace fake {
 
-struct Call {
-    std::string op;
-    std::vector<intptr_t> args; // numbers and handles, in argument order
-    std::u16string text;        // the text argument, where there is one
+// One entry per function of platform.h, in its order.
+enum class Op : uint8_t {
+    GetProcessHeap,
+    HeapAlloc,
+    HeapReAlloc,
+    HeapFree,
+    MessageBoxW,
+    wsprintfW,
+    GetStdHandle,
+    ReadFile,
+    WriteFile,
+    PeekNamedPipe,
+    Sleep,
+    MultiByteToWideChar,
+    WideCharToMultiByte,
+    IsDBCSLeadByteEx,
+    CreateFileW,
+    GetFileInformationByHandle,
+    CloseHandle,
+    FindFirstFileW,
+    FindClose,
+    FileTimeToLocalFileTime,
+    FileTimeToSystemTime,
+    GetLocalTime,
+    GetLogicalDrives,
+    GetFileAttributesW,
+    GetVolumeInformationW,
+    OpenClipboard,
+    GetClipboardData,
+    CloseClipboard,
+    GlobalLock,
+    GlobalUnlock,
+    GetVersionExW,
+    RegOpenKeyExW,
+    RegEnumValueW,
+    RegCloseKey,
 };
+constexpr size_t OP_COUNT = static_cast<size_t>(Op::RegCloseKey) + 1;
+
+// The Win32 name of an operation, and the operation of a name (aborting on a
+// name that is none).
+const char* Name(Op op);
+Op OpNamed(const std::string& name);
+// False for the operations that have no failure (Sleep, GetLocalTime).
+bool CanFail(Op op);
+
+// One logged call: its operation, its numbers and handles in argument order
+// (argCount of them, the rest 0), and its text argument where it has one.
+struct Call {
+    Op op;
+    uint8_t argCount;
+    intptr_t args[6];
+    std::u16string text;
+};
+// A call's arguments as a list.
+std::vector<intptr_t> Args(const Call& call);
 
 struct Volume {
     std::u16string label;
     os::DWORD serial = 0;
-    bool readable = true;
 };
 
 struct RegistryValue {
@@ -35,19 +117,34 @@ struct RegistryValue {
 };
 
 struct Platform {
+    // Every call in order, and the calls of each operation.
     std::vector<Call> calls;
+    size_t counts[OP_COUNT] = {};
 
-    // Fault injection: fail the Nth call (1-based) of an operation; with
-    // keepFailing, that call and every later one fail.
+    // The fault table: calls first..last (1-based, inclusive) of an
+    // operation fail; first 0 means none. fired counts injected failures.
     struct Fault {
-        int nth = 0;
-        bool keepFailing = false;
+        size_t first = 0;
+        size_t last = 0;
     };
-    std::map<std::string, Fault> faults;
+    Fault faults[OP_COUNT] = {};
+    size_t fired = 0;
 
     // Heap bookkeeping, so tests can see leaks and sizes.
     std::map<void*, size_t> liveBlocks;
     std::vector<size_t> allocationSizes;
+
+    // What is open now: file handles, find handles and registry keys (in
+    // opening order), the clipboard and its lock. releasesOfNothing counts
+    // releases of a handle, key, block or clipboard that was not open,
+    // callsOnNoHeap heap calls on a heap that is not the process heap.
+    std::vector<os::HANDLE> openHandles;
+    std::vector<os::HANDLE> openFinds;
+    std::vector<os::HKEY> openKeys;
+    int clipboardOpenDepth = 0;
+    int clipboardLockDepth = 0;
+    int releasesOfNothing = 0;
+    int callsOnNoHeap = 0;
 
     // Message boxes shown.
     std::vector<std::u16string> messageBoxes;
@@ -62,7 +159,8 @@ struct Platform {
     std::function<os::BOOL(uint32_t, uint8_t)> isDBCSLeadByte;
     std::function<void(uint32_t, const char*, int32_t)> multiByteSeen;
 
-    // Files and times.
+    // Files and times. A handle the hooks return (other than
+    // INVALID_HANDLE_VALUE) is open until closed.
     std::function<os::HANDLE(const char16_t*)> createFile;
     std::function<os::BOOL(os::HANDLE, os::BY_HANDLE_FILE_INFORMATION*)> getFileInformation;
     std::function<os::HANDLE(const char16_t*, os::WIN32_FIND_DATAW*)> findFirstFile;
@@ -70,37 +168,49 @@ struct Platform {
     std::function<os::BOOL(const os::FILETIME*, os::SYSTEMTIME*)> fileTimeToSystem;
     os::SYSTEMTIME localTime{2024, 3, 2, 5, 9, 7, 4, 0};
 
-    // Drives: the mask, existing paths, volumes by letter.
+    // Drives: the mask, existing paths, volumes by letter (a letter without
+    // a volume reads as a drive with no medium).
     os::DWORD logicalDrives = 0;
     std::map<std::u16string, os::DWORD> fileAttributes;
     std::map<char16_t, Volume> volumes;
 
-    // Clipboard: how many opens fail before one succeeds (-1: never opens).
-    int clipboardOpenFailures = 0;
+    // Clipboard.
     bool clipboardHasText = false;
     std::u16string clipboardText;
-    bool clipboardLockFails = false;
-    int clipboardOpenDepth = 0;
-    int clipboardLockDepth = 0;
 
     // Version.
     os::OSVERSIONINFOW version{276, 10, 0, 19045, 2, {0}};
 
-    // Registry: whether the Eras key opens, and its values in enumeration order.
-    bool registryKeyExists = false;
+    // Registry: the values of the Eras key in enumeration order.
     std::vector<RegistryValue> registryValues;
-    int openKeys = 0;
 };
 
 Platform& State();
 void Reset();
 
-// How many calls of an operation were made.
+// Fails the nth call (1-based) of op; with fromThenOn, that call and every
+// later one. Replaces the operation's earlier fault.
+void FailNth(Op op, int nth, bool fromThenOn = false);
+void FailNth(const std::string& op, int nth, bool fromThenOn = false);
+// Fails calls first..last of op: so many failures, then success.
+void FailCalls(Op op, int first, int last);
+
+// How many injected failures have fired since Reset.
+size_t Fired();
+
+// How many calls of an operation were made (since Reset or ClearCalls).
+size_t Count(Op op);
 size_t Count(const std::string& op);
 
 // The operations called, in order, optionally only those in the list.
 std::vector<std::string> Ops(const std::vector<std::string>& only = {});
 
-void FailNth(const std::string& op, int nth, bool keepFailing = false);
+// Forgets the calls made so far: the log and the counts start again, and so
+// does the numbering of calls that faults refer to.
+void ClearCalls();
+
+// What is still open, one phrase each ("2 heap blocks, 1 registry key"), or
+// the empty text when everything opened was released exactly once.
+std::string StillOpen();
 
 } // namespace fake

@@ -99,7 +99,7 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
     };
     PlainFile();
     for (const Case& c : cases) {
-        fake::State().calls.clear();
+        fake::ClearCalls();
         EXPECT_EQ(RESULT_SERVED, Run(c.params));
         EXPECT_EQ(c.expected, call.Result())
             << std::string(c.params.back().begin(), c.params.back().end());
@@ -114,7 +114,7 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
     EXPECT_EQ((std::vector<intptr_t>{static_cast<intptr_t>(os::GENERIC_READ), 3, 0,
                                      static_cast<intptr_t>(os::OPEN_EXISTING),
                                      static_cast<intptr_t>(os::FILE_ATTRIBUTE_NORMAL), 0}),
-              open.args);
+              fake::Args(open));
 }
 
 TEST_F(NowDateTimeTest, ADirectoryIsFoundBySearch) {
@@ -175,7 +175,7 @@ TEST_F(NowDateTimeTest, UsageTextForFormatsBeginningWithDashSlashOrQuestionMark)
         {u"?"}, {u"-h"}, {u"/Y"}, {u"?", u"folder"}, {u"-", u"folder", u"a"}};
     for (const auto& params : calls) {
         host.requests.clear();
-        fake::State().calls.clear();
+        fake::ClearCalls();
         EXPECT_EQ(RESULT_FAILED, Run(params));
         EXPECT_EQ(u"", call.Result());
         ASSERT_EQ(1u, host.requests.size());

@@ -54,7 +54,6 @@ class EraTest : public ::testing::Test {
     }
     void TearDown() override { ForgetEraBoundary(); }
     void Registry(std::vector<fake::RegistryValue> values) {
-        fake::State().registryKeyExists = true;
         fake::State().registryValues = std::move(values);
     }
 };
@@ -81,7 +80,10 @@ TEST_F(EraTest, TableBoundariesWithAndWithoutARegistryList) {
     };
     for (bool withList : {false, true}) {
         SetUp();
-        if (withList) Registry(TABLE_ERAS);
+        if (withList)
+            Registry(TABLE_ERAS);
+        else
+            fake::FailNth("RegOpenKeyExW", 1, true); // no key at all
         for (const TableCase& c : cases) {
             EXPECT_EQ(c.letter, Era(c.date, ERA_LETTER_FORM)) << A(c.letter) << withList;
             EXPECT_EQ(c.name, Era(c.date, ERA_NAME_FORM)) << A(c.letter) << withList;
@@ -137,13 +139,13 @@ TEST_F(EraTest, AnEraAfter2019ComesFromTheRegistryList) {
     // The key was opened by the one scan and once per registry era, each
     // time with the arguments Windows expects, and always closed.
     EXPECT_EQ(5u, fake::Count("RegOpenKeyExW"));
-    EXPECT_EQ(0, fake::State().openKeys);
+    EXPECT_EQ("", fake::StillOpen());
     for (const fake::Call& call : fake::State().calls) {
-        if (call.op == "RegOpenKeyExW") {
+        if (call.op == fake::Op::RegOpenKeyExW) {
             EXPECT_EQ(std::u16string(ERA_REGISTRY_KEY), call.text);
             EXPECT_EQ(reinterpret_cast<intptr_t>(os::HkeyLocalMachine()), call.args[0]);
             EXPECT_EQ(static_cast<intptr_t>(os::KEY_READ), call.args[2]);
-        } else if (call.op == "RegEnumValueW") {
+        } else if (call.op == fake::Op::RegEnumValueW) {
             EXPECT_EQ(260, call.args[2]); // name units
             EXPECT_EQ(260, call.args[4]); // data bytes
         }
@@ -162,7 +164,9 @@ TEST_F(EraTest, TheLastMatchInEnumerationOrderDecides) {
 TEST_F(EraTest, TheBoundaryIsScannedOnceAndKeptWhenTheKeyIsGone) {
     Registry({ERA_2030});
     EXPECT_EQ(u"K01", Era(Day(2030, 1, 1), ERA_LETTER_FORM));
-    fake::State().registryKeyExists = false;
+    // The key is gone for the next three opens: two registry eras and a scan.
+    int gone = static_cast<int>(fake::Count("RegOpenKeyExW")) + 1;
+    fake::FailCalls(fake::Op::RegOpenKeyExW, gone, gone + 2);
     EXPECT_EQ(u"", Era(Day(2031, 6, 15), ERA_LETTER_FORM));
     EXPECT_EQ(u"", Era(Day(2031, 6, 15), ERA_NAME_FORM));
     EXPECT_EQ(u"R11", Era(Day(2029, 12, 31), ERA_LETTER_FORM));
@@ -172,8 +176,8 @@ TEST_F(EraTest, TheBoundaryIsScannedOnceAndKeptWhenTheKeyIsGone) {
     // scanned anew.
     ForgetEraBoundary();
     EXPECT_EQ(u"R12", Era(Day(2030, 1, 1), ERA_LETTER_FORM));
-    fake::State().registryKeyExists = true;
     EXPECT_EQ(u"R12", Era(Day(2030, 1, 1), ERA_LETTER_FORM));
+    EXPECT_EQ(static_cast<size_t>(gone + 2), fake::Count("RegOpenKeyExW"));
     EXPECT_EQ(ERA_BOUNDARY_NONE, CurrentEraBoundary());
 }
 
@@ -244,7 +248,7 @@ TEST_F(EraTest, ShortAndMalformedValuesNeverOverrun) {
         EXPECT_EQ(c.letter, Era(Day(2031, 6, 15), ERA_LETTER_FORM)) << c.what;
         EXPECT_EQ(c.name, Era(Day(2031, 6, 15), ERA_NAME_FORM)) << c.what;
         EXPECT_EQ(c.boundary, CurrentEraBoundary()) << c.what;
-        EXPECT_EQ(0, fake::State().openKeys) << c.what;
+        EXPECT_EQ("", fake::StillOpen()) << c.what;
     }
 }
 

@@ -119,7 +119,7 @@ TEST_F(DeliveryTest, UsageGoesToTheHostOrElseToOneMessageBox) {
         ASSERT_EQ(1u, fake::Count("MessageBoxW"));
         const fake::Call& box = fake::State().calls.back();
         EXPECT_EQ(u"usage", box.text);
-        EXPECT_EQ((std::vector<intptr_t>{0, 0, 0}), box.args) << "no owner, no caption, MB_OK";
+        EXPECT_EQ((std::vector<intptr_t>{0, 0, 0}), fake::Args(box)) << "no owner, no caption, MB_OK";
     }
 }
 

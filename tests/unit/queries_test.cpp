@@ -47,10 +47,10 @@ TEST_F(QueriesTest, FindDriveKeysInOrder) {
         s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
         s.fileAttributes[u"c:"] = os::FILE_ATTRIBUTE_DIRECTORY;
         s.fileAttributes[u"C:\\Windows"] = os::FILE_ATTRIBUTE_DIRECTORY;
-        s.volumes[u'C'] = {u"SYSTEM", 0x11112222, true};
-        s.volumes[u'D'] = {u"", 0x33334444, true};
-        s.volumes[u'E'] = {u"D:\\Odd", 439041101, true};
-        s.volumes[u'F'] = {u"GHOST", 1, true}; // not in the mask
+        s.volumes[u'C'] = {u"SYSTEM", 0x11112222};
+        s.volumes[u'D'] = {u"", 0x33334444};
+        s.volumes[u'E'] = {u"D:\\Odd", 439041101};
+        s.volumes[u'F'] = {u"GHOST", 1}; // not in the mask
         TestCall call(u"FINDDRIVE", c.keys);
         EXPECT_EQ(c.code, Run(call)) << c.what;
         EXPECT_EQ(c.result, call.Result()) << c.what;
@@ -61,8 +61,9 @@ TEST_F(QueriesTest, FindDriveKeysInOrder) {
 TEST_F(QueriesTest, FindDriveReadsTheMaskOnceAndSkipsUnreadableVolumes) {
     auto& s = fake::State();
     s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
-    s.volumes[u'C'] = {u"X", 1, false};
-    s.volumes[u'E'] = {u"X", 2, true};
+    s.volumes[u'C'] = {u"X", 1};
+    s.volumes[u'E'] = {u"X", 2};
+    fake::FailNth("GetVolumeInformationW", 7); // C, when X is looked for
     TestCall call(u"FINDDRIVE", {u"A", u"B", u"X"});
     EXPECT_EQ(1, Run(call));
     EXPECT_EQ(u"E:", call.Result());
@@ -70,7 +71,7 @@ TEST_F(QueriesTest, FindDriveReadsTheMaskOnceAndSkipsUnreadableVolumes) {
     // Three keys, three drives each scanned: D has no volume at all.
     std::vector<std::u16string> roots;
     for (const auto& c : s.calls)
-        if (c.op == "GetVolumeInformationW") {
+        if (c.op == fake::Op::GetVolumeInformationW) {
             roots.push_back(c.text);
             EXPECT_EQ(260, c.args[0]);
             EXPECT_EQ(0, c.args[1]); // no component length, flags or name wanted
@@ -122,7 +123,8 @@ TEST_F(QueriesTest, ClipboardRetriesThenDelivers) {
     for (const Case& c : cases) {
         fake::Reset();
         auto& s = fake::State();
-        s.clipboardOpenFailures = c.failures;
+        if (c.failures > 0) fake::FailCalls(fake::Op::OpenClipboard, 1, c.failures);
+        if (c.failures < 0) fake::FailNth("OpenClipboard", 1, true);
         s.clipboardHasText = true;
         s.clipboardText = u"a\tb\r\nc";
         host.info.mainWindow = reinterpret_cast<void*>(0x5150);
@@ -132,12 +134,12 @@ TEST_F(QueriesTest, ClipboardRetriesThenDelivers) {
         EXPECT_EQ(c.opens, fake::Count("OpenClipboard"));
         EXPECT_EQ(c.pauses, fake::Count("Sleep"));
         for (const auto& op : s.calls) {
-            EXPECT_TRUE(op.op != "Sleep" || op.args[0] == 20);
-            EXPECT_TRUE(op.op != "OpenClipboard" || op.args[0] == 0x5150) << "the main window";
+            EXPECT_TRUE(op.op != fake::Op::Sleep || op.args[0] == 20);
+            EXPECT_TRUE(op.op != fake::Op::OpenClipboard || op.args[0] == 0x5150)
+                << "the main window";
         }
         EXPECT_EQ(c.failures < 0 ? 0u : 1u, fake::Count("CloseClipboard"));
-        EXPECT_EQ(0, s.clipboardOpenDepth);
-        EXPECT_EQ(0, s.clipboardLockDepth);
+        EXPECT_EQ("", fake::StillOpen());
     }
 }
 
@@ -156,7 +158,7 @@ TEST_F(QueriesTest, ClipboardLongTextIsOfferedWhileLockedAndOpen) {
     EXPECT_TRUE(host.requests.empty());
 
     s.clipboardText = std::u16string(1009, u'q');
-    s.calls.clear();
+    fake::ClearCalls();
     TestCall longer(u"CLIPPEDTEXT");
     EXPECT_EQ(1, Run(longer));
     ASSERT_EQ(1u, host.requests.size());
@@ -176,13 +178,13 @@ TEST_F(QueriesTest, ClipboardWithoutTextGivesTheEmptyText) {
         fake::Reset();
         auto& s = fake::State();
         s.clipboardHasText = lockFails;
-        s.clipboardLockFails = lockFails;
+        if (lockFails) fake::FailNth("GlobalLock", 1);
         TestCall call(u"CLIPPEDTEXT");
         EXPECT_EQ(1, Run(call));
         EXPECT_EQ(u"", call.Result());
         EXPECT_EQ(1u, fake::Count("CloseClipboard"));
         EXPECT_EQ(0u, fake::Count("GlobalUnlock"));
-        EXPECT_EQ(0, s.clipboardOpenDepth);
+        EXPECT_EQ("", fake::StillOpen());
     }
 }
 

@@ -77,7 +77,7 @@ class StdInTest : public ::testing::Test {
     std::vector<intptr_t> ReadSizes() {
         std::vector<intptr_t> sizes;
         for (const fake::Call& c : fake::State().calls)
-            if (c.op == "ReadFile") sizes.push_back(c.args[1]);
+            if (c.op == fake::Op::ReadFile) sizes.push_back(c.args[1]);
         return sizes;
     }
     void ResetHost() {
@@ -124,7 +124,7 @@ TEST_F(StdInTest, OptionWordsAreSubstringsOfTheSecondParameterOn) {
         EXPECT_EQ(c.waits ? 1023 : 2, sizes[0]) << c.params.size();
         const fake::Call* convert = nullptr;
         for (const fake::Call& k : fake::State().calls)
-            if (k.op == "MultiByteToWideChar") convert = &k;
+            if (k.op == fake::Op::MultiByteToWideChar) convert = &k;
         ASSERT_NE(nullptr, convert);
         EXPECT_EQ(c.utf8 ? 65001 : 0, convert->args[0]);
         EXPECT_EQ(c.utf8 ? 0 : 1, convert->args[1]);

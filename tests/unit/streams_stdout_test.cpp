@@ -22,7 +22,7 @@ class StdOutTest : public ::testing::Test {
     std::vector<intptr_t> WriteSizes() {
         std::vector<intptr_t> sizes;
         for (const fake::Call& c : fake::State().calls)
-            if (c.op == "WriteFile") sizes.push_back(c.args[1]);
+            if (c.op == fake::Op::WriteFile) sizes.push_back(c.args[1]);
         return sizes;
     }
     std::string& Out(intptr_t handle = OUT) { return fake::State().written[handle]; }
@@ -135,10 +135,11 @@ TEST_F(StdOutTest, FailuresEndOnlyTheirOwnText) {
         std::vector<std::u16string> params;
         std::string bytes;
     };
+    // A failing write has written half of its bytes.
     const Case cases[] = {
-        {"WriteFile", 1, false, {u"first", u"second"}, "second"},
-        {"WriteFile", 2, false, {longText, u"second"}, std::string(3976, 'l') + "second"},
-        {"WriteFile", 1, true, {u"first", u"second"}, ""},
+        {"WriteFile", 1, false, {u"first", u"second"}, "fisecond"},
+        {"WriteFile", 2, false, {longText, u"second"}, std::string(3976 + 512, 'l') + "second"},
+        {"WriteFile", 1, true, {u"first", u"second"}, "fisec"},
         {"GetStdHandle", 1, false, {u"first", u"second"}, "second"},
         // The whole conversion fails, then a piece: the rest of the text is dropped.
         {"WideCharToMultiByte", 2, false, {longText, u"second"}, "second"},

@@ -1,0 +1,198 @@
+// Every failure point of every name: each case runs once plainly, then once
+// for each call of each platform operation failing (that call alone, and
+// that call and every later one), until a run in which the injected failure
+// never fires. Every run must end served or failed, leave nothing open, and
+// keep its value inside the result buffer.
+#include "datetime/era_calendar.h"
+#include "platform/testing/fake_platform.h"
+#include "platform/win32_emulation/file_time.h"
+#include "tests/unit/test_call.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const os::HANDLE FILE_HANDLE = reinterpret_cast<os::HANDLE>(static_cast<intptr_t>(0xF11E));
+const os::HANDLE SEARCH_HANDLE = reinterpret_cast<os::HANDLE>(static_cast<intptr_t>(0x5EA2));
+
+// Standard input: a pipe whose writer has written everything and closed.
+std::string g_pipe;
+
+// Valid UTF-8 and Windows-1252 alike, zero bytes included, cut by reads at
+// every boundary: 3000 bytes.
+std::string PipeText() {
+    std::string block = "h\xC3\xA9llo w\xE2\x82\xACrld \xF0\x9F\x99\x82";
+    block += '\0';
+    block += "\r\n";
+    std::string text;
+    while (text.size() + block.size() <= 3000)
+        text += block;
+    text.resize(3000, 'x');
+    return text;
+}
+
+// One world for every case: three drives, a file and a directory, clipboard
+// text, input waiting, an era after 2019, and now a date in that era.
+void World() {
+    fake::Platform& s = fake::State();
+    s.logicalDrives = 0x1C; // C D E
+    s.volumes[u'C'] = {u"SYSTEM", 0x1A2B3C4D};
+    s.volumes[u'E'] = {u"BACKUP", 2};
+    s.fileAttributes[u"C:\\Windows"] = os::FILE_ATTRIBUTE_DIRECTORY;
+    s.clipboardHasText = true;
+    s.clipboardText = u"a\tb\r\nc";
+    s.registryValues = {{u"2019 05 01", u"\u4EE4\u548C_\u4EE4_Reiwa_R"},
+                        {u"2030 01 01", u"\u5149\u660E_\u5149_Komei_K"}};
+    s.localTime = os::SYSTEMTIME{2030, 6, 6, 15, 13, 5, 9, 42};
+    s.createFile = [](const char16_t* name) {
+        return std::u16string(name) == u"file.txt" ? FILE_HANDLE : os::InvalidHandle();
+    };
+    s.getFileInformation = [](os::HANDLE, os::BY_HANDLE_FILE_INFORMATION* info) {
+        info->ftCreationTime = FileTimeFromUnix(981173106, 0);
+        info->ftLastAccessTime = FileTimeFromUnix(1015214706, 0);
+        info->ftLastWriteTime = FileTimeFromUnix(1049515506, 0);
+        return os::BOOL(1);
+    };
+    s.findFirstFile = [](const char16_t* name, os::WIN32_FIND_DATAW* data) {
+        if (std::u16string(name) != u"dir*") return os::InvalidHandle();
+        data->dwFileAttributes = os::FILE_ATTRIBUTE_DIRECTORY;
+        data->ftLastAccessTime = FileTimeFromUnix(1900000000, 0);
+        return SEARCH_HANDLE;
+    };
+    s.fileTimeToSystem = [](const os::FILETIME* t, os::SYSTEMTIME* split) {
+        return os::BOOL(SplitFileTime(FileTimeTicks(*t), split));
+    };
+    g_pipe = PipeText();
+    s.peekNamedPipe = [](os::HANDLE, os::DWORD* available) {
+        *available = static_cast<os::DWORD>(g_pipe.size());
+        return os::BOOL(!g_pipe.empty());
+    };
+    s.readFile = [](os::HANDLE, void* buffer, os::DWORD size, os::DWORD* read) {
+        size_t n = std::min<size_t>(size, g_pipe.size());
+        memcpy(buffer, g_pipe.data(), n);
+        g_pipe.erase(0, n);
+        *read = static_cast<os::DWORD>(n);
+        return os::BOOL(n > 0);
+    };
+}
+
+void LongClipboard() {
+    fake::State().clipboardText = std::u16string(1500, u'q');
+}
+
+struct SweepCase {
+    int32_t kind;
+    std::u16string name;
+    std::vector<std::u16string> params;
+    bool hostTakesLong;
+    void (*tweak)();
+};
+
+const std::u16string LONG_TEXT(2000, u'z');
+
+const int32_t F = MODCALL_FUNCTION;
+const int32_t C = MODCALL_COMMAND;
+
+const SweepCase CASES[] = {
+    {F, u"LEFTSTR", {u"abcdef", u"3"}, false, nullptr},
+    {F, u"LEFTSTR", {LONG_TEXT, u"1500"}, false, nullptr},
+    {F, u"RIGHTSTR", {LONG_TEXT, u"1200"}, true, nullptr},
+    {F, u"MIDSTR", {u"abcdef", u"2", u"3"}, false, nullptr},
+    {F, u"SUBSTRING", {LONG_TEXT, u"10"}, false, nullptr},
+    {F, u"PADDING", {u"42", u"1023", u"0"}, false, nullptr},
+    {F, u"NOWDATETIME", {u"Y-N-D H:M:S I w W t T g G jS JH"}, false, nullptr},
+    {F, u"NOWDATETIME", {std::u16string(600, u'G')}, false, nullptr},
+    {F, u"NOWDATETIME", {u"g Y-N-D", u"file.txt", u"c"}, false, nullptr},
+    {F, u"NOWDATETIME", {u"G", u"dir*", u"a"}, false, nullptr},
+    {F, u"NOWDATETIME", {u"?", u"file.txt"}, false, nullptr},
+    {F, u"STDIN", {}, false, nullptr},
+    {F, u"STDIN", {u"", u"utf8"}, true, nullptr},
+    {F, u"STDIN", {u"", u"nowait,utf8"}, false, nullptr},
+    {C,
+     u"STDOUT",
+     {u"-utf8", u"-bom", u"h\u00E9llo", u"-crlf", std::u16string(5000, u'l')},
+     false,
+     nullptr},
+    {C, u"STDERR", {u"failed:", u"\u00E9\u20AC", u"-lf"}, false, nullptr},
+    {F, u"FINDDRIVE", {u"Q:", u"BACKUP", u"1A2B-3C4D"}, false, nullptr},
+    {F, u"FINDDRIVE", {u"C:\\Windows"}, false, nullptr},
+    {F, u"FINDDRIVE", {u"NONE", u"!" + LONG_TEXT}, false, nullptr},
+    {F, u"CLIPPEDTEXT", {}, false, nullptr},
+    {F, u"CLIPPEDTEXT", {}, false, LongClipboard},
+    {F, u"VERSION", {}, false, nullptr},
+    {F, u"VERSION", {u"w"}, false, nullptr},
+    {F, u"VERSION", {u"b"}, false, nullptr},
+    {C, u"ROTATEEXECUTE", {u"menu", u"C1", u"C2"}, false, nullptr},
+    {C, u"ROTATEEXECUTE", {u"menu"}, false, nullptr},
+    {C, u"ROTATECUSTOMIZE", {u"view", u"list", u"icons"}, false, nullptr},
+};
+
+std::string Ascii(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text.substr(0, 24))
+        out += c < 0x80 ? static_cast<char>(c) : '#';
+    return out;
+}
+
+// Runs one case with the fault given (nth 0: none) and checks the run;
+// returns how many injected failures fired.
+size_t RunChecked(const SweepCase& c, fake::Op op, int nth, bool fromThenOn) {
+    fake::Reset();
+    ForgetEraBoundary(); // the first era scan is swept too
+    World();
+    if (c.tweak != nullptr) c.tweak();
+    if (nth > 0) fake::FailNth(op, nth, fromThenOn);
+    TestHost host;
+    host.answer = [&c](int32_t code, void* argument) -> intptr_t {
+        if (code == HOSTREQ_EXPAND) memcpy(argument, u"1", 2 * sizeof(char16_t));
+        if (code == HOSTREQ_VERSION) return 11803;
+        return code == HOSTREQ_LONGRESULT && c.hostTakesLong ? 1 : 0;
+    };
+    TestCall call(c.name, c.params);
+    int32_t code = RunCall(host, call, c.kind);
+    std::string where = Ascii(c.name) + "(" + (c.params.empty() ? "" : Ascii(c.params[0])) +
+                        ") failing " + (nth > 0 ? fake::Name(op) : "nothing") + " #" +
+                        std::to_string(nth) + (fromThenOn ? " on" : "");
+    EXPECT_TRUE(code == RESULT_SERVED || code == RESULT_FAILED) << where << ": " << code;
+    EXPECT_TRUE(call.GuardIntact()) << where;
+    // The value is in the result buffer unless the host took it whole.
+    bool taken = c.hostTakesLong && !host.requests.empty() &&
+                 host.requests.back().code == HOSTREQ_LONGRESULT;
+    if (c.kind == MODCALL_FUNCTION && code == RESULT_SERVED && !taken) {
+        EXPECT_LT(call.Result().size(), RESULT_BUFFER_UNITS) << where << ": no NUL";
+    }
+    EXPECT_EQ("", fake::StillOpen()) << where;
+    size_t fired = fake::Fired();
+    fake::Reset();
+    return fired;
+}
+
+TEST(FaultSweep, EveryFailurePointEndsServedOrFailedWithNothingLeft) {
+    size_t runs = 0;
+    size_t firedRuns = 0;
+    for (const SweepCase& c : CASES) {
+        RunChecked(c, fake::Op::GetProcessHeap, 0, false);
+        for (size_t i = 0; i < fake::OP_COUNT; ++i) {
+            auto op = static_cast<fake::Op>(i);
+            if (!fake::CanFail(op)) continue;
+            for (bool fromThenOn : {false, true}) {
+                for (int nth = 1;; ++nth) {
+                    ++runs;
+                    if (RunChecked(c, op, nth, fromThenOn) == 0) break;
+                    ++firedRuns;
+                    if (::testing::Test::HasFailure())
+                        return; // one fault at a time is enough to read
+                }
+            }
+        }
+    }
+    printf("fault sweep: %zu calls, %zu runs with a fault set, %zu of them failing a call\n",
+           sizeof(CASES) / sizeof(CASES[0]), runs, firedRuns);
+    EXPECT_GT(firedRuns, 0u);
+}
+
+} // namespace
