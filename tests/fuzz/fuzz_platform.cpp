@@ -11,10 +11,12 @@
 namespace fuzz {
 
 const char* const OP_NAMES[OP_COUNT] = {
+    "GetProcessHeap",
     "HeapAlloc",
     "HeapReAlloc",
     "HeapFree",
     "MessageBoxW",
+    "wsprintfW",
     "GetStdHandle",
     "ReadFile",
     "WriteFile",
@@ -78,24 +80,35 @@ using fuzz::Now;
 namespace os {
 
 HANDLE GetProcessHeap() {
+    if (Fails(fuzz::OP_GET_PROCESS_HEAP)) return nullptr;
     return fuzz::Handle(fuzz::HEAP);
 }
 
+namespace {
+
+bool OnProcessHeap(HANDLE heap) {
+    if (heap == fuzz::Handle(fuzz::HEAP)) return true;
+    ++Now().noHeapCalls;
+    return false;
+}
+
+} // namespace
+
 void* HeapAlloc(HANDLE heap, DWORD, uintptr_t bytes) {
-    if (Fails(fuzz::OP_HEAP_ALLOC) || heap != fuzz::Handle(fuzz::HEAP)) return nullptr;
+    if (Fails(fuzz::OP_HEAP_ALLOC) || !OnProcessHeap(heap)) return nullptr;
     void* block = malloc(bytes == 0 ? 1 : bytes);
     if (block != nullptr) ++Now().heapBlocks;
     return block;
 }
 
 void* HeapReAlloc(HANDLE heap, DWORD, void* block, uintptr_t bytes) {
-    if (Fails(fuzz::OP_HEAP_REALLOC) || heap != fuzz::Handle(fuzz::HEAP)) return nullptr;
+    if (Fails(fuzz::OP_HEAP_REALLOC) || !OnProcessHeap(heap)) return nullptr;
     return realloc(block, bytes == 0 ? 1 : bytes);
 }
 
-// A failed free still gives the block back: the module has done its part.
-BOOL HeapFree(HANDLE, DWORD, void* block) {
+BOOL HeapFree(HANDLE heap, DWORD, void* block) {
     BOOL ok = !Fails(fuzz::OP_HEAP_FREE);
+    if (!OnProcessHeap(heap)) return 0;
     if (block != nullptr) --Now().heapBlocks;
     free(block);
     return ok;
@@ -110,6 +123,10 @@ int32_t MessageBoxW(HWND, const char16_t* text, const char16_t*, uint32_t) {
 }
 
 int32_t wsprintfW(char16_t* buffer, const char16_t* format, ...) {
+    if (Fails(fuzz::OP_WSPRINTF)) {
+        buffer[0] = 0;
+        return 0;
+    }
     va_list args;
     va_start(args, format);
     int32_t written = FormatWideV(buffer, WSPRINTF_CAPACITY, format, args);
@@ -125,28 +142,29 @@ HANDLE GetStdHandle(DWORD id) {
 BOOL ReadFile(HANDLE, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*) {
     *bytesRead = 0;
     fuzz::World& w = Now();
-    if (Fails(fuzz::OP_READ_FILE)) return 0;
+    bool fails = Fails(fuzz::OP_READ_FILE);
     size_t left = w.inputSize - w.inputRead;
     if (left == 0 && w.inputIsPipe) return 0; // the writer closed a drained pipe
     size_t n = bytesToRead < left ? bytesToRead : left;
+    if (fails) n /= 2;
     memcpy(buffer, w.input + w.inputRead, n);
     w.inputRead += n;
     *bytesRead = static_cast<DWORD>(n);
-    return 1;
+    return fails ? 0 : 1;
 }
 
 BOOL WriteFile(HANDLE, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten, void*) {
-    *bytesWritten = 0;
-    if (Fails(fuzz::OP_WRITE_FILE)) return 0;
-    // Touch the first and last byte, so a count beyond the buffer shows.
+    // Read the first and last byte, so a count beyond the buffer shows.
     if (bytesToWrite > 0) {
         const volatile uint8_t* bytes = static_cast<const uint8_t*>(buffer);
         (void)bytes[0];
         (void)bytes[bytesToWrite - 1];
     }
-    Now().bytesWritten += bytesToWrite;
-    *bytesWritten = bytesToWrite;
-    return 1;
+    bool fails = Fails(fuzz::OP_WRITE_FILE);
+    DWORD n = fails ? bytesToWrite / 2 : bytesToWrite;
+    Now().bytesWritten += n;
+    *bytesWritten = n;
+    return fails ? 0 : 1;
 }
 
 // An open pipe shows what is left; it is empty until the writer closes it

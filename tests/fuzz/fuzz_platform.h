@@ -16,12 +16,17 @@
 
 namespace fuzz {
 
-// The operations that can fail. Sleep and GetLocalTime cannot.
+// The operations that can fail, each as its Win32 function does (Sleep and
+// GetLocalTime cannot). A failing ReadFile or WriteFile has moved half the
+// bytes asked for, as a pipe broken half way does; a failing release
+// releases all the same.
 enum Op : uint8_t {
+    OP_GET_PROCESS_HEAP,
     OP_HEAP_ALLOC,
     OP_HEAP_REALLOC,
     OP_HEAP_FREE,
     OP_MESSAGE_BOX,
+    OP_WSPRINTF,
     OP_GET_STD_HANDLE,
     OP_READ_FILE,
     OP_WRITE_FILE,
@@ -105,6 +110,9 @@ struct World {
     int64_t keys = 0;
     int64_t clipboardOpen = 0;
     int64_t clipboardLocks = 0;
+    // Heap calls on a heap that is not the process heap (a null one from a
+    // failed GetProcessHeap): Windows would fault on them.
+    int64_t noHeapCalls = 0;
 };
 
 // The world of the current run; the target fills it before each call.

@@ -4,7 +4,8 @@
 // scripts/fuzz.sh.
 //
 // An input is a header and five sections:
-//   0      the dispatch row (modulo the rows)
+//   0      the dispatch row (modulo one more than the rows: the last is the
+//          identification request, its selector the number's low byte)
 //   1      the failing operation (fuzz::Op; beyond the last: none)
 //   2      its call number, 1 to 128; the top bit: that call and every later one
 //   3      host answers: bit 0 MESSAGE 1, bit 1 LONGRESULT 1 (else bit 2: 2, else 0),
@@ -16,7 +17,8 @@
 //          exist, bit 5 the eras key opens, bit 6 the era boundary is scanned
 //          anew, bit 7 the clipboard holds text
 //   5      bits 0-2 clipboard opens that fail first, bits 3-5 pauses before the
-//          pipe's writer closes, bit 6 drive D's volume is readable
+//          pipe's writer closes, bit 6 drive D's volume is readable, bit 7
+//          the name comes with the other call kind (and is declined)
 //   6-13   a number: file times, the host's version, serial numbers, drives
 //   then sections split at 0x1F: the parameters (split at 0x00), the host's
 //   expansion, the clipboard text and drive D's label, the standard input's
@@ -24,7 +26,7 @@
 // In the text sections a byte is a unit, except 0xFF L H (the unit H*256+L)
 // and 0xFE N C (C repeated 16*N times, for texts at the limits).
 //
-// After each call: the result code is 1 or -1, nothing the module took is
+// After each call: the result code is 1 or -1 (0 for the other kind), nothing the module took is
 // still held, a function's value is NUL-terminated within 1024 units, a
 // command left the result buffer alone, and the parameters are unchanged.
 // Writes past a buffer are AddressSanitizer's to find.
@@ -232,8 +234,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     params.units[params.length] = 0;
     memcpy(paramCopy, params.units, (params.length + 1) * sizeof(char16_t));
 
+    size_t row = data[0] % (rows + 1);
+    if (row == rows) {
+        char16_t title[64];
+        ModuleInfoRequest request{static_cast<uint32_t>(number & 0xFF), 0, title};
+        int32_t code = ModuleEntry(nullptr, MODCALL_INFO, reinterpret_cast<intptr_t>(&request));
+        if (request.selector == 0 &&
+            (code != RESULT_SERVED || request.servedKinds != 192 || Length(title) != 37))
+            Finding("a wrong identification");
+        if (request.selector != 0 && (code != RESULT_NOT_SERVED || request.servedKinds != 0))
+            Finding("an identification with a selector other than 0");
+        return 0;
+    }
     int32_t kind = 0;
-    const char16_t* name = DispatchName(data[0] % rows, &kind);
+    const char16_t* name = DispatchName(row, &kind);
+    bool otherKind = (data[5] & 128) != 0;
     result[0] = 0;
     for (size_t i = 1; i < RESULT_BUFFER_UNITS; ++i)
         result[i] = 0xAAAA;
@@ -244,12 +259,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     call.resultBuffer = result;
     call.paramList = count == 0 && (answers & 32) ? nullptr : params.units;
     call.paramCount = count;
-    int32_t code = ModuleEntry(&host, kind, reinterpret_cast<intptr_t>(&call));
-
-    if (code != RESULT_SERVED && code != RESULT_FAILED) Finding("a result code other than 1 or -1");
+    int32_t code = ModuleEntry(&host, otherKind ? MODCALL_FUNCTION + MODCALL_COMMAND - kind : kind,
+                               reinterpret_cast<intptr_t>(&call));
+    if (otherKind) {
+        if (code != RESULT_NOT_SERVED || fuzz::Now().calls[fuzz::OP_GET_STD_HANDLE] != 0)
+            Finding("a name served under the other call kind");
+        kind = MODCALL_COMMAND; // nothing may have been written
+    } else if (code != RESULT_SERVED && code != RESULT_FAILED)
+        Finding("a result code other than 1 or -1");
     if (w.heapBlocks != 0 || w.handles != 0 || w.searches != 0 || w.keys != 0 ||
         w.clipboardOpen != 0 || w.clipboardLocks != 0)
         Finding("something left held");
+    if (w.noHeapCalls != 0) Finding("a heap call on no heap");
     if (kind == MODCALL_FUNCTION) {
         size_t n = 0;
         while (n < RESULT_BUFFER_UNITS && result[n] != 0)
