@@ -27,9 +27,13 @@ namespace {
 constexpr char HEADER[] =
     "; murlin-host settings: NAME=VALUE, UTF-8; \\\\ \\n \\r \\= are escapes\n";
 
-// Backslash, line ends, and in names the equals sign are escaped.
+// Backslash, line ends, and in names the equals sign are escaped; so is a
+// name's first ';', '#' or '[', which would make its line a comment or a
+// section.
 void Escape(const std::u16string& text, bool name, std::string* out) {
     std::u16string escaped;
+    if (name && !text.empty() && (text[0] == u';' || text[0] == u'#' || text[0] == u'['))
+        escaped += u'\\';
     for (char16_t c : text) {
         if (c == u'\\')
             escaped += u"\\\\";
@@ -264,7 +268,9 @@ std::string Settings::Rewrite(const std::string& bytes, const std::u16string& na
     if (replaceFrom != std::string::npos)
         return bytes.substr(0, replaceFrom) + line + bytes.substr(replaceTo);
     std::string out = bytes.empty() ? std::string(HEADER) : bytes;
-    if (out.back() != '\n') out += lineEnd;
+    // A last line without its line end gets one; a last CR (read as a line
+    // end, not as part of the value) becomes a CR LF.
+    if (out.back() != '\n') out += out.back() == '\r' ? "\n" : lineEnd;
     return out + line + lineEnd;
 }
 

@@ -18,6 +18,10 @@ TEST(HostSettingsFile, EveryNameAndValueSurvivesTheTextForm) {
         {u"odd=name\\", u"a=b\\n\r\nc ; d"},
         {u" spaced ", u"  both ends  "},
         {u"\u65e5\u672c", u"\u8a9e\U0001F600"},
+        // Names that begin as a comment or a section line does.
+        {u";semi", u"1"},
+        {u"#hash", u"2"},
+        {u"[section]", u"3"},
     };
     std::string text;
     for (const auto& entry : values)
@@ -46,6 +50,8 @@ TEST(HostSettingsFile, ARewriteChangesOneLineAndKeepsEveryOtherByte) {
         {"a=1\na=2\n", u"a", u"3", "a=1\na=3\n"},
         // A new name goes at the end, after a line end of the file's kind.
         {"; c\r\nz=1", u"a", u"2", "; c\r\nz=1\r\na=2\r\n"},
+        // A last CR is a line end, not part of z's value, and stays one.
+        {"z=1\r", u"a", u"2", "z=1\r\na=2\n"},
         {"\xEF\xBB\xBF; c\n", u"a", u"=\\", "\xEF\xBB\xBF; c\na==\\\\\n"},
         // The byte order mark stays in front of a first line that changes.
         {"\xEF\xBB\xBF"
@@ -59,7 +65,12 @@ TEST(HostSettingsFile, ARewriteChangesOneLineAndKeepsEveryOtherByte) {
     for (const Case& c : cases) {
         std::string after = Settings::Rewrite(c.before, c.name, c.value);
         EXPECT_EQ(c.after, after) << c.before;
-        EXPECT_EQ(c.value, Settings::Parse(after)[c.name]) << c.before;
+        auto values = Settings::Parse(after);
+        EXPECT_EQ(c.value, values[c.name]) << c.before;
+        values.erase(c.name);
+        auto others = Settings::Parse(c.before);
+        others.erase(c.name);
+        EXPECT_EQ(others, values) << c.before;
     }
 }
 
