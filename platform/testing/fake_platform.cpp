@@ -17,47 +17,55 @@ namespace {
 Platform* g_state = nullptr;
 
 struct OpInfo {
+    Op op;
     const char* name;
     bool canFail;
 };
 
 // In the order of Op.
 constexpr OpInfo OPS[OP_COUNT] = {
-    {"GetProcessHeap", true},
-    {"HeapAlloc", true},
-    {"HeapReAlloc", true},
-    {"HeapFree", true},
-    {"MessageBoxW", true},
-    {"wsprintfW", true},
-    {"GetStdHandle", true},
-    {"ReadFile", true},
-    {"WriteFile", true},
-    {"PeekNamedPipe", true},
-    {"Sleep", false},
-    {"MultiByteToWideChar", true},
-    {"WideCharToMultiByte", true},
-    {"IsDBCSLeadByteEx", true},
-    {"CreateFileW", true},
-    {"GetFileInformationByHandle", true},
-    {"CloseHandle", true},
-    {"FindFirstFileW", true},
-    {"FindClose", true},
-    {"FileTimeToLocalFileTime", true},
-    {"FileTimeToSystemTime", true},
-    {"GetLocalTime", false},
-    {"GetLogicalDrives", true},
-    {"GetFileAttributesW", true},
-    {"GetVolumeInformationW", true},
-    {"OpenClipboard", true},
-    {"GetClipboardData", true},
-    {"CloseClipboard", true},
-    {"GlobalLock", true},
-    {"GlobalUnlock", true},
-    {"GetVersionExW", true},
-    {"RegOpenKeyExW", true},
-    {"RegEnumValueW", true},
-    {"RegCloseKey", true},
+    {Op::GetProcessHeap, "GetProcessHeap", true},
+    {Op::HeapAlloc, "HeapAlloc", true},
+    {Op::HeapReAlloc, "HeapReAlloc", true},
+    {Op::HeapFree, "HeapFree", true},
+    {Op::MessageBoxW, "MessageBoxW", true},
+    {Op::wsprintfW, "wsprintfW", true},
+    {Op::GetStdHandle, "GetStdHandle", true},
+    {Op::ReadFile, "ReadFile", true},
+    {Op::WriteFile, "WriteFile", true},
+    {Op::PeekNamedPipe, "PeekNamedPipe", true},
+    {Op::Sleep, "Sleep", false},
+    {Op::MultiByteToWideChar, "MultiByteToWideChar", true},
+    {Op::WideCharToMultiByte, "WideCharToMultiByte", true},
+    {Op::IsDBCSLeadByteEx, "IsDBCSLeadByteEx", true},
+    {Op::CreateFileW, "CreateFileW", true},
+    {Op::GetFileInformationByHandle, "GetFileInformationByHandle", true},
+    {Op::CloseHandle, "CloseHandle", true},
+    {Op::FindFirstFileW, "FindFirstFileW", true},
+    {Op::FindClose, "FindClose", true},
+    {Op::FileTimeToLocalFileTime, "FileTimeToLocalFileTime", true},
+    {Op::FileTimeToSystemTime, "FileTimeToSystemTime", true},
+    {Op::GetLocalTime, "GetLocalTime", false},
+    {Op::GetLogicalDrives, "GetLogicalDrives", true},
+    {Op::GetFileAttributesW, "GetFileAttributesW", true},
+    {Op::GetVolumeInformationW, "GetVolumeInformationW", true},
+    {Op::OpenClipboard, "OpenClipboard", true},
+    {Op::GetClipboardData, "GetClipboardData", true},
+    {Op::CloseClipboard, "CloseClipboard", true},
+    {Op::GlobalLock, "GlobalLock", true},
+    {Op::GlobalUnlock, "GlobalUnlock", true},
+    {Op::GetVersionExW, "GetVersionExW", true},
+    {Op::RegOpenKeyExW, "RegOpenKeyExW", true},
+    {Op::RegEnumValueW, "RegEnumValueW", true},
+    {Op::RegCloseKey, "RegCloseKey", true},
 };
+
+constexpr bool InOpOrder() {
+    for (size_t i = 0; i < OP_COUNT; ++i)
+        if (static_cast<size_t>(OPS[i].op) != i) return false;
+    return true;
+}
+static_assert(InOpOrder(), "OPS lists the operations in the order of Op");
 
 [[noreturn]] void Misuse(const char* what, const std::string& name) {
     fprintf(stderr, "fake platform: %s '%s'\n", what, name.c_str());
@@ -80,16 +88,18 @@ intptr_t N(uint64_t n) {
 bool Enter(Op op, std::initializer_list<intptr_t> args, const char16_t* text = nullptr) {
     Platform& s = State();
     size_t n = ++s.counts[Index(op)];
-    s.calls.emplace_back();
-    Call& call = s.calls.back();
-    call.op = op;
-    size_t i = 0;
-    for (intptr_t a : args)
-        call.args[i++] = a;
-    call.argCount = static_cast<uint8_t>(i);
-    for (; i < sizeof(call.args) / sizeof(call.args[0]); ++i)
-        call.args[i] = 0;
-    if (text != nullptr) call.text = text;
+    if (s.logCalls) {
+        s.calls.emplace_back();
+        Call& call = s.calls.back();
+        call.op = op;
+        size_t i = 0;
+        for (intptr_t a : args)
+            call.args[i++] = a;
+        call.argCount = static_cast<uint8_t>(i);
+        for (; i < sizeof(call.args) / sizeof(call.args[0]); ++i)
+            call.args[i] = 0;
+        if (text != nullptr) call.text = text;
+    }
     const Platform::Fault& f = s.faults[Index(op)];
     if (f.first == 0 || n < f.first || n > f.last) return false;
     ++s.fired;
@@ -114,7 +124,9 @@ constexpr os::LONG ERROR_ACCESS_DENIED = 5;
 constexpr os::LONG ERROR_INVALID_HANDLE = 6;
 
 bool IsProcessHeap(os::HANDLE heap) {
-    return heap == reinterpret_cast<os::HANDLE>(FAKE_HEAP);
+    if (heap == reinterpret_cast<os::HANDLE>(FAKE_HEAP)) return true;
+    ++State().callsOnNoHeap;
+    return false;
 }
 
 void Phrase(std::string& out, size_t n, const char* one, const char* many) {

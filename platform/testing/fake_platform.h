@@ -117,7 +117,9 @@ struct RegistryValue {
 };
 
 struct Platform {
-    // Every call in order, and the calls of each operation.
+    // Every call in order (unless logCalls is off: the counts are kept
+    // whatever it says), and the calls of each operation.
+    bool logCalls = true;
     std::vector<Call> calls;
     size_t counts[OP_COUNT] = {};
 
