@@ -26,10 +26,11 @@
 // In the text sections a byte is a unit, except 0xFF L H (the unit H*256+L)
 // and 0xFE N C (C repeated 16*N times, for texts at the limits).
 //
-// After each call: the result code is 1 or -1 (0 for the other kind), nothing the module took is
-// still held, a function's value is NUL-terminated within 1024 units, a
-// command left the result buffer alone, and the parameters are unchanged.
-// Writes past a buffer are AddressSanitizer's to find.
+// After each call: the result code is 1 or -1 (0 for the other kind),
+// nothing the module took is still held, no heap call went to a null heap,
+// a function's value is NUL-terminated within 1024 units, a command left the
+// result buffer alone, and the parameters are unchanged. Writes past a
+// buffer are AddressSanitizer's to find.
 #include "module/module_api.h"
 #include "tests/fuzz/fuzz_platform.h"
 
