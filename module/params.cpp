@@ -46,9 +46,9 @@ void DeliverResultOfLength(HostInfo* host, ModuleCall* call, const char16_t* tex
 void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_t n) {
     if (n > RESULT_TEXT_LIMIT) {
         os::HANDLE heap = os::GetProcessHeap();
-        auto* copy = heap == nullptr ? nullptr
-                                     : static_cast<char16_t*>(
-                                           os::HeapAlloc(heap, 0, (n + 1) * sizeof(char16_t)));
+        char16_t* copy = nullptr;
+        if (heap != nullptr)
+            copy = static_cast<char16_t*>(os::HeapAlloc(heap, 0, (n + 1) * sizeof(char16_t)));
         if (copy != nullptr) {
             CopyUnits(copy, start, n);
             intptr_t answer = AskHost(host, HOSTREQ_LONGRESULT, copy);

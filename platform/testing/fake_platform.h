@@ -3,37 +3,37 @@
 //
 // Each operation first counts and logs its call, then asks the fault table
 // whether this call fails (the Nth call of the operation, or every call from
-// the Nth on, SQLite style), then runs the test's hook if one is set, and
-// otherwise a plain default: the heap on malloc, formatting and conversion
-// as the POSIX backend does them, and a world with no file, drive, clipboard
-// text or pipe, and an empty Eras registry key. Tests call fake::Reset()
-// first.
+// the Nth on), then runs the test's hook if one is set, and otherwise a
+// plain default: the heap on malloc, formatting and conversion as the POSIX
+// backend does them, and a world with no file, drive, clipboard text or
+// pipe, and an empty Eras registry key. Tests call fake::Reset() first.
 //
 // A failing call fails as its Win32 function does:
-//   FALSE                  ReadFile, WriteFile, PeekNamedPipe, CloseHandle,
-//                          GetFileInformationByHandle, FindClose,
-//                          FileTimeToLocalFileTime, FileTimeToSystemTime,
-//                          GetVolumeInformationW, OpenClipboard, CloseClipboard,
-//                          GlobalUnlock, GetVersionExW, HeapFree, IsDBCSLeadByteEx
-//   NULL                   GetProcessHeap, HeapAlloc, HeapReAlloc (the block
-//                          stays as it was), GetClipboardData, GlobalLock
-//   INVALID_HANDLE_VALUE   GetStdHandle, CreateFileW, FindFirstFileW
-//   0                      MessageBoxW (no box shown), MultiByteToWideChar,
-//                          WideCharToMultiByte, GetLogicalDrives, wsprintfW
-//                          (which writes the empty text)
+//   FALSE                    ReadFile, WriteFile, PeekNamedPipe, CloseHandle,
+//                            GetFileInformationByHandle, FindClose,
+//                            FileTimeToLocalFileTime, FileTimeToSystemTime,
+//                            GetVolumeInformationW, OpenClipboard,
+//                            CloseClipboard, GlobalUnlock, GetVersionExW,
+//                            HeapFree, IsDBCSLeadByteEx
+//   NULL                     GetProcessHeap, HeapAlloc, HeapReAlloc (the block
+//                            stays as it was), GetClipboardData, GlobalLock
+//   INVALID_HANDLE_VALUE     GetStdHandle, CreateFileW, FindFirstFileW
+//   0                        MessageBoxW (no box shown), MultiByteToWideChar,
+//                            WideCharToMultiByte, GetLogicalDrives, wsprintfW
+//                            (which writes the empty text)
 //   INVALID_FILE_ATTRIBUTES  GetFileAttributesW
-//   ERROR_FILE_NOT_FOUND   RegOpenKeyExW (as for a key that is not there)
-//   ERROR_ACCESS_DENIED    RegEnumValueW
-//   RegCloseKey returns ERROR_INVALID_HANDLE.
-// A failing ReadFile or WriteFile has moved half the bytes asked for (rounded
-// down) and says so in its count, as a pipe broken half way does. A failing
+//   ERROR_FILE_NOT_FOUND     RegOpenKeyExW (as for a key that is not there)
+//   ERROR_ACCESS_DENIED      RegEnumValueW
+//   ERROR_INVALID_HANDLE     RegCloseKey
+// A failing ReadFile or WriteFile has moved up to half the bytes asked for
+// and says so in its count, as a pipe broken half way does. A failing
 // release (HeapFree, CloseHandle, FindClose, RegCloseKey, CloseClipboard,
 // GlobalUnlock) reports the failure but releases all the same: its caller can
 // do nothing else, and the leak check asks only whether it was called.
 // HeapAlloc, HeapReAlloc and HeapFree on a heap other than the process heap
 // (a null one from a failed GetProcessHeap) fail, and HeapFree then frees
-// nothing; as Windows would fault on such a call, StillOpen reports it. Sleep and
-// GetLocalTime have no failure in Win32; asking for one is an error.
+// nothing; as Windows would fault on such a call, StillOpen reports it.
+// Sleep and GetLocalTime have no failure in Win32; asking for one is an error.
 //
 // Naming an operation the fake does not have, or asking an operation that
 // cannot fail to fail, prints the name and aborts the test program at once:
