@@ -40,7 +40,7 @@ for target in "${targets[@]}"; do
     # Texts at the module's limits need inputs of a few kilobytes; a
     # settings file shows its every kind of line in one.
     maxlen=4096
-    [ "$target" = murlin_settings_fuzz ] && maxlen=1024
+    [ "$target" = murlin_settings_fuzz ] && maxlen=512
     options=(-max_total_time="$share" -max_len="$maxlen" -timeout=10
         -artifact_prefix="$findings/$target-")
     [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
