@@ -66,27 +66,48 @@ size_t FindClosingParenthesis(const std::u16string& text, size_t open);
 bool ParseCommand(const std::u16string& line, std::u16string* name, std::u16string* params);
 
 // The host settings, kept in a UTF-8 file of NAME=VALUE lines. Every change
-// rewrites the whole file through a temporary file and a rename.
+// rewrites the whole file through a temporary file and a rename, keeping
+// every line it does not change byte for byte. Hosts that share the file
+// take turns through a lock file beside it (FILE.lock, left in place).
 class Settings {
   public:
     explicit Settings(std::filesystem::path file) : file_(std::move(file)) {}
+    ~Settings() { Unlock(); }
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
     const std::filesystem::path& File() const { return file_; }
     // Reads the file (a missing file holds no settings). False with a reason
     // when it cannot be read.
     bool Load(std::string* error);
+    // Waits for the lock and reads the file afresh under it; every Get and Set
+    // until Unlock is then one step for the other hosts. Where no lock file
+    // can be made (a directory that cannot be written), the file is read
+    // without one. False with a reason when the file cannot be read.
+    bool Lock(std::string* error);
+    void Unlock();
     // Empty when unset.
     std::u16string Get(const std::u16string& name) const;
     // Stores the value and rewrites the file; false with a reason when it
-    // cannot be written (the old file is then left as it was).
+    // cannot be written (the old file is then left as it was). Outside Lock,
+    // it locks, reads and rewrites in one step of its own.
     bool Set(const std::u16string& name, const std::u16string& value, std::string* error);
 
-    static std::string Serialize(const std::map<std::u16string, std::u16string>& values);
+    // The file's bytes with one setting changed: the last line that sets
+    // the name is replaced, or a line is added; every other byte stays.
+    static std::string Rewrite(const std::string& bytes, const std::u16string& name,
+                               const std::u16string& value);
     static std::map<std::u16string, std::u16string> Parse(const std::string& utf8);
 
   private:
     std::filesystem::path file_;
+    std::string bytes_; // the file as last read or written
     std::map<std::u16string, std::u16string> values_;
-    bool loaded_ = false;
+    bool locked_ = false;
+#if defined(_WIN32)
+    void* lockFile_ = nullptr;
+#else
+    int lockFile_ = -1;
+#endif
 };
 
 // murlin/settings.ini under the user's configuration directory
@@ -136,7 +157,7 @@ class Interpreter {
     Settings* settings_;
     int depth_ = 0;
     Status deferred_ = STATUS_OK;
-    bool settingsLoaded_ = false;
+    bool settingsLocked_ = false; // held from a line's first use to its end
 };
 
 // ---- Modules -----------------------------------------------------------------

@@ -130,6 +130,10 @@ Status Interpreter::Nested(const std::function<Status()>& work) {
     if (outermost) {
         if (status == STATUS_OK) status = deferred_;
         deferred_ = STATUS_OK;
+        if (settingsLocked_) {
+            settings_->Unlock();
+            settingsLocked_ = false;
+        }
     } else if (status != STATUS_OK && deferred_ == STATUS_OK) {
         // A line or expansion that a module asked for failed: the module
         // goes on, and the run ends with this status after the outer line.
@@ -209,14 +213,17 @@ Settings* Interpreter::UsableSettings(Status* status) {
         *status = STATUS_SETUP;
         return nullptr;
     }
-    if (!settingsLoaded_) {
+    // From a line's first use of the settings to the end of the line, no
+    // other host reads or writes them, so a rotation's read of its position
+    // and its store of the next one are one step.
+    if (!settingsLocked_) {
         std::string error;
-        if (!settings_->Load(&error)) {
+        if (!settings_->Lock(&error)) {
             Error(error);
             *status = STATUS_SETUP;
             return nullptr;
         }
-        settingsLoaded_ = true;
+        settingsLocked_ = true;
     }
     return settings_;
 }

@@ -1,6 +1,9 @@
 // The host settings file: UTF-8, one NAME=VALUE a line, rewritten whole
 // through a temporary file beside it and a rename, so that the file on disk
-// is always either the old one or the new one.
+// is always either the old one or the new one. The file is the user's: lines
+// the host does not understand, and bytes that are not UTF-8, are kept.
+// Hosts take turns through a lock on a file beside it (the settings file
+// itself is replaced by every rewrite, so it cannot carry the lock).
 #include "host/host.h"
 
 #include <cerrno>
@@ -12,6 +15,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -23,9 +27,13 @@ namespace {
 constexpr char HEADER[] =
     "; murlin-host settings: NAME=VALUE, UTF-8; \\\\ \\n \\r \\= are escapes\n";
 
-// Backslash, line ends, and in names the equals sign are escaped.
+// Backslash, line ends, and in names the equals sign are escaped; so is a
+// name's first ';', '#' or '[', which would make its line a comment or a
+// section.
 void Escape(const std::u16string& text, bool name, std::string* out) {
     std::u16string escaped;
+    if (name && !text.empty() && (text[0] == u';' || text[0] == u'#' || text[0] == u'['))
+        escaped += u'\\';
     for (char16_t c : text) {
         if (c == u'\\')
             escaped += u"\\\\";
@@ -187,39 +195,83 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, bool* 
 #endif
 }
 
-std::string Settings::Serialize(const std::map<std::u16string, std::u16string>& values) {
-    std::string out = HEADER;
-    for (const auto& entry : values) {
-        Escape(entry.first, true, &out);
-        out += '=';
-        Escape(entry.second, false, &out);
-        out += '\n';
+namespace {
+
+constexpr char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+
+// One line of the file, its line end not included: the setting's name and
+// value, or false for a line that sets nothing (blank, comment, section,
+// no '=', empty name).
+bool ParseLine(const std::u16string& line, std::u16string* name, std::u16string* value) {
+    name->clear();
+    value->clear();
+    if (line.empty() || line[0] == u';' || line[0] == u'#' || line[0] == u'[') return false;
+    std::u16string* into = name;
+    bool sawEquals = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        char16_t c = line[i];
+        if (c == u'\\' && i + 1 < line.size()) {
+            char16_t e = line[++i];
+            *into += e == u'n' ? u'\n' : e == u'r' ? u'\r' : e;
+        } else if (c == u'=' && !sawEquals) {
+            sawEquals = true;
+            into = value;
+        } else {
+            *into += c;
+        }
     }
-    return out;
+    return sawEquals && !name->empty();
 }
+
+} // namespace
 
 std::map<std::u16string, std::u16string> Settings::Parse(const std::string& utf8) {
     std::map<std::u16string, std::u16string> values;
-    for (const std::u16string& line : SplitLines(utf8)) {
-        if (line.empty() || line[0] == u';' || line[0] == u'#' || line[0] == u'[') continue;
-        std::u16string name, value;
-        std::u16string* into = &name;
-        bool sawEquals = false;
-        for (size_t i = 0; i < line.size(); ++i) {
-            char16_t c = line[i];
-            if (c == u'\\' && i + 1 < line.size()) {
-                char16_t e = line[++i];
-                *into += e == u'n' ? u'\n' : e == u'r' ? u'\r' : e;
-            } else if (c == u'=' && !sawEquals) {
-                sawEquals = true;
-                into = &value;
-            } else {
-                *into += c;
-            }
-        }
-        if (sawEquals && !name.empty()) values[name] = value;
-    }
+    std::u16string name, value;
+    for (const std::u16string& line : SplitLines(utf8))
+        if (ParseLine(line, &name, &value)) values[name] = value;
     return values;
+}
+
+std::string Settings::Rewrite(const std::string& bytes, const std::u16string& name,
+                              const std::u16string& value) {
+    std::string line;
+    Escape(name, true, &line);
+    line += '=';
+    Escape(value, false, &line);
+
+    // The last line that sets the name is the one in force.
+    size_t replaceFrom = std::string::npos, replaceTo = 0;
+    std::string lineEnd = "\n";
+    bool sawLineEnd = false;
+    std::u16string lineName, lineValue;
+    for (size_t start = 0; start < bytes.size();) {
+        size_t end = bytes.find('\n', start);
+        size_t next = end == std::string::npos ? bytes.size() : end + 1;
+        if (end == std::string::npos) end = bytes.size();
+        size_t contentEnd = end > start && bytes[end - 1] == '\r' ? end - 1 : end;
+        if (!sawLineEnd && end < bytes.size()) {
+            sawLineEnd = true;
+            if (contentEnd < end) lineEnd = "\r\n";
+        }
+        size_t contentStart = start;
+        if (start == 0 && bytes.compare(0, 3, BYTE_ORDER_MARK) == 0) contentStart = 3;
+        if (contentStart > contentEnd) contentStart = contentEnd;
+        if (ParseLine(FromUtf8(bytes.substr(contentStart, contentEnd - contentStart)), &lineName,
+                      &lineValue) &&
+            lineName == name) {
+            replaceFrom = contentStart;
+            replaceTo = contentEnd;
+        }
+        start = next;
+    }
+    if (replaceFrom != std::string::npos)
+        return bytes.substr(0, replaceFrom) + line + bytes.substr(replaceTo);
+    std::string out = bytes.empty() ? std::string(HEADER) : bytes;
+    // A last line without its line end gets one; a last CR (read as a line
+    // end, not as part of the value) becomes a CR LF.
+    if (out.back() != '\n') out += out.back() == '\r' ? "\n" : lineEnd;
+    return out + line + lineEnd;
 }
 
 bool Settings::Load(std::string* error) {
@@ -227,8 +279,62 @@ bool Settings::Load(std::string* error) {
     bool exists = false;
     if (!ReadWholeFile(file_, &bytes, &exists, error)) return false;
     values_ = Parse(bytes);
-    loaded_ = true;
+    bytes_ = std::move(bytes);
     return true;
+}
+
+bool Settings::Lock(std::string* error) {
+    if (locked_) return true;
+    std::filesystem::path lockPath = file_;
+    lockPath += ".lock";
+    std::error_code ec;
+    if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), ec);
+#if defined(_WIN32)
+    HANDLE file = ::CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        OVERLAPPED whole{};
+        if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+            lockFile_ = file;
+            locked_ = true;
+        } else {
+            ::CloseHandle(file);
+        }
+    }
+#else
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        int result;
+        do
+            result = ::flock(fd, LOCK_EX);
+        while (result != 0 && errno == EINTR);
+        if (result == 0) {
+            lockFile_ = fd;
+            locked_ = true;
+        } else {
+            ::close(fd);
+        }
+    }
+#endif
+    if (Load(error)) return true;
+    Unlock();
+    return false;
+}
+
+void Settings::Unlock() {
+    if (!locked_) return;
+#if defined(_WIN32)
+    OVERLAPPED whole{};
+    ::UnlockFileEx(lockFile_, 0, 1, 0, &whole);
+    ::CloseHandle(lockFile_);
+    lockFile_ = nullptr;
+#else
+    ::flock(lockFile_, LOCK_UN);
+    ::close(lockFile_);
+    lockFile_ = -1;
+#endif
+    locked_ = false;
 }
 
 std::u16string Settings::Get(const std::u16string& name) const {
@@ -237,12 +343,16 @@ std::u16string Settings::Get(const std::u16string& name) const {
 }
 
 bool Settings::Set(const std::u16string& name, const std::u16string& value, std::string* error) {
-    if (!loaded_ && !Load(error)) return false;
-    std::map<std::u16string, std::u16string> changed = values_;
-    changed[name] = value;
-    if (!ReplaceFile(file_, Serialize(changed), error)) return false;
-    values_ = std::move(changed);
-    return true;
+    bool ownLock = !locked_;
+    if (ownLock && !Lock(error)) return false;
+    std::string bytes = Rewrite(bytes_, name, value);
+    bool ok = ReplaceFile(file_, bytes, error);
+    if (ok) {
+        values_ = Parse(bytes);
+        bytes_ = std::move(bytes);
+    }
+    if (ownLock) Unlock();
+    return ok;
 }
 
 bool DefaultSettingsPath(std::filesystem::path* path, std::string* error) {

@@ -167,3 +167,11 @@ extern "C" MODULE_EXPORT int32_t MODULE_ENTRY_CONV ModuleEntry(HostInfo* host, i
         return RESULT_NOT_SERVED;
     }
 }
+
+// The table's rows for tests that walk every name: the name and kind of a
+// row, or null past the last row.
+const char16_t* DispatchName(size_t row, int32_t* kind) {
+    if (row >= sizeof(DISPATCH_TABLE) / sizeof(DISPATCH_TABLE[0])) return nullptr;
+    *kind = DISPATCH_TABLE[row].kind;
+    return DISPATCH_TABLE[row].name;
+}

@@ -20,4 +20,6 @@ cmake --build --preset linux-tsan
 ctest --preset linux-tsan || status=1
 echo "=== reproducible release"
 scripts/check-reproducible.sh || status=1
+echo "=== fuzz (smoke)"
+scripts/fuzz.sh 45 || status=1
 exit $status

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -124,6 +125,38 @@ TEST_F(HostFiles, TraceShowsWhatARotationAsks) {
           "\"a\", \"b\")\n",
           "\ntrace:   request 1025 execute \"*customize K=a\" -> 1\n"})
         EXPECT_NE(std::string::npos, r.err.find(line)) << r.err;
+}
+
+TEST_F(HostFiles, TwoHostsRotatingAtOnceLoseNoStep) {
+    // 200 empty commands: 200 steps from no position end on the 200th.
+    std::string line = "*rotateexecute rid" + std::string(200, ',') + "\n";
+    std::ofstream(std::filesystem::u8path(Path("steps.txt")), std::ios::binary) << [&] {
+        std::string lines;
+        for (int i = 0; i < 100; ++i)
+            lines += line;
+        return lines;
+    }();
+    std::vector<std::string> args = {"--settings", Path("settings.ini"), "-f", Path("steps.txt")};
+    ProcessResult other;
+    std::thread second([&] { other = RunHost(args); });
+    ProcessResult first = RunHost(args);
+    second.join();
+    EXPECT_EQ(0, first.exitCode) << first.err;
+    EXPECT_EQ(0, other.exitCode) << other.err;
+    ProcessResult r = RunHost({"--settings", Path("settings.ini"), "%*getcust(_User:rid)"});
+    EXPECT_EQ("200\n", r.out) << r.err;
+}
+
+TEST_F(HostFiles, AHandWrittenSettingsFileKeepsEveryOtherLine) {
+    std::string settings = Path("settings.ini");
+    std::ofstream(std::filesystem::u8path(settings), std::ios::binary)
+        << "; kept by hand\r\n[murlin]\r\nno equals sign\r\n\xFF\xFE not UTF-8\r\n"
+           "_User:a=1\r\n# the end\r\n";
+    ProcessResult r = RunHost({"--settings", settings, "*setcust _User:a=2", "*setcust _User:b=3"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("; kept by hand\r\n[murlin]\r\nno equals sign\r\n\xFF\xFE not UTF-8\r\n"
+              "_User:a=2\r\n# the end\r\n_User:b=3\r\n",
+              Contents(settings));
 }
 
 TEST_F(HostFiles, DefaultSettingsFileUnderTheConfigurationDirectory) {
