@@ -27,3 +27,7 @@ int32_t ReportVersion(HostInfo* host, ModuleCall* call);
 
 int32_t RotateExecute(HostInfo* host, ModuleCall* call);
 int32_t RotateCustomize(HostInfo* host, ModuleCall* call);
+
+// The dispatch table's rows, for programs that walk every name: a row's name
+// and call kind (MODCALL_COMMAND or MODCALL_FUNCTION), or null past the last.
+const char16_t* DispatchName(size_t row, int32_t* kind);
