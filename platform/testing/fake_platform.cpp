@@ -164,6 +164,29 @@ void Reset() {
     g_state = new Platform();
 }
 
+void Rewind() {
+    Platform& s = State();
+    for (auto& block : s.liveBlocks)
+        free(block.first);
+    s.liveBlocks.clear();
+    s.allocationSizes.clear();
+    s.calls.clear();
+    for (size_t i = 0; i < OP_COUNT; ++i) {
+        s.counts[i] = 0;
+        s.faults[i] = {};
+    }
+    s.fired = 0;
+    s.openHandles.clear();
+    s.openFinds.clear();
+    s.openKeys.clear();
+    s.clipboardOpenDepth = 0;
+    s.clipboardLockDepth = 0;
+    s.releasesOfNothing = 0;
+    s.callsOnNoHeap = 0;
+    s.messageBoxes.clear();
+    s.written.clear();
+}
+
 void FailCalls(Op op, int first, int last) {
     if (!CanFail(op)) Misuse("this operation cannot fail:", Name(op));
     if (first < 1 || last < first) Misuse("no call to fail of", Name(op));
@@ -427,6 +450,7 @@ DWORD GetLogicalDrives() {
 
 DWORD GetFileAttributesW(const char16_t* path) {
     if (Enter(Op::GetFileAttributesW, {}, path)) return INVALID_FILE_ATTRIBUTES;
+    if (State().getFileAttributes) return State().getFileAttributes(path);
     auto it = State().fileAttributes.find(path);
     return it == State().fileAttributes.end() ? INVALID_FILE_ATTRIBUTES : it->second;
 }

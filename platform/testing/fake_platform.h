@@ -170,10 +170,12 @@ struct Platform {
     std::function<os::BOOL(const os::FILETIME*, os::SYSTEMTIME*)> fileTimeToSystem;
     os::SYSTEMTIME localTime{2024, 3, 2, 5, 9, 7, 4, 0};
 
-    // Drives: the mask, existing paths, volumes by letter (a letter without
-    // a volume reads as a drive with no medium).
+    // Drives: the mask, existing paths (the hook, when set, answers instead
+    // of the map), volumes by letter (a letter without a volume reads as a
+    // drive with no medium).
     os::DWORD logicalDrives = 0;
     std::map<std::u16string, os::DWORD> fileAttributes;
+    std::function<os::DWORD(const char16_t*)> getFileAttributes;
     std::map<char16_t, Volume> volumes;
 
     // Clipboard.
@@ -189,6 +191,12 @@ struct Platform {
 
 Platform& State();
 void Reset();
+// Forgets what was done since the last Reset or Rewind: the calls and their
+// counts, the faults, what is open (freeing the heap blocks), the boxes
+// shown and the bytes written. The world and the hooks stay, and the
+// containers keep their memory, so that many runs over one world allocate
+// nothing of the fake's own.
+void Rewind();
 
 // Fails the nth call (1-based) of op; with fromThenOn, that call and every
 // later one. Replaces the operation's earlier fault.
