@@ -6,7 +6,8 @@
 // An input is a header and five sections:
 //   0      the dispatch row (modulo one more than the rows: the last is the
 //          identification request, its selector the number's low byte)
-//   1      the failing operation (fuzz::Op; beyond the last: none)
+//   1      the failing operation (fake::Op; one that cannot fail, or beyond
+//          the last: none)
 //   2      its call number, 1 to 128; the top bit: that call and every later one
 //   3      host answers: bit 0 MESSAGE 1, bit 1 LONGRESULT 1 (else bit 2: 2, else 0),
 //          bit 3 EXPAND writes the expansion (else leaves the buffer), bit 4 the
@@ -16,7 +17,8 @@
 //          code page, bit 2 files open, bit 3 searches find, bit 4 drive paths
 //          exist, bit 5 the eras key opens, bit 6 the era boundary is scanned
 //          anew, bit 7 the clipboard holds text
-//   5      bits 0-2 clipboard opens that fail first, bits 3-5 pauses before the
+//   5      bits 0-2 clipboard opens that fail first (unless the failing
+//          operation is OpenClipboard), bits 3-5 pauses before the
 //          pipe's writer closes, bit 6 drive D's volume is readable, bit 7
 //          the name comes with the other call kind (and is declined)
 //   6-13   a number: file times, the host's version, serial numbers, drives
@@ -31,18 +33,24 @@
 // a function's value is NUL-terminated within 1024 units, a command left the
 // result buffer alone, and the parameters are unchanged. Writes past a
 // buffer are AddressSanitizer's to find.
+//
+// The platform is the recording fake with its call log off. Its world and
+// hooks are set once; a run changes only numbers and reused containers, and
+// gives back before it ends what it added, so that libFuzzer sees no block
+// outlive a run and has no leak to look for.
+#include "module/handlers.h"
 #include "module/module_api.h"
-#include "tests/fuzz/fuzz_platform.h"
+#include "platform/testing/fake_platform.h"
+#include "platform/win32_emulation/file_time.h"
 
-#include "datetime/era_calendar.h"
+#include "datetime/era_boundary.h"
 #include "module/params.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-// Beside the dispatch table.
-const char16_t* DispatchName(size_t row, int32_t* kind);
+#include <string>
 
 namespace {
 
@@ -141,14 +149,118 @@ size_t RowCount() {
     return rows;
 }
 
-const fuzz::World::Value BUILT_IN_ERAS[] = {
-    {u"1868 01 01", u"\u660E\u6CBB_\u660E_Meiji_M"},
-    {u"1912 07 30", u"\u5927\u6B63_\u5927_Taisho_T"},
-    {u"1926 12 25", u"\u662D\u548C_\u662D_Showa_S"},
-    {u"1989 01 08", u"\u5E73\u6210_\u5E73_Heisei_H"},
-    {u"2019 05 01", u"\u4EE4\u548C_\u4EE4_Reiwa_R"},
+// What the hooks read: the run's standard input and the world's switches.
+struct World {
+    const uint8_t* input;
+    size_t inputSize;
+    size_t inputRead;
+    bool inputIsPipe;
+    uint32_t pausesBeforeClose;
+    bool ansiIsDoubleByte; // lead bytes 0x81-0x9F and 0xE0-0xFC
+    bool fileOpens;
+    bool fileFound;
+    bool pathsExist;
+    os::FILETIME times[3];
 };
-constexpr size_t BUILT_IN_COUNT = sizeof(BUILT_IN_ERAS) / sizeof(BUILT_IN_ERAS[0]);
+World g_world;
+
+constexpr uintptr_t FILE_HANDLE = 0xF11E;
+constexpr uintptr_t SEARCH = 0x5EA8;
+
+// The world every run shares: hooks over g_world, the version, drives C and
+// E and the eras of the table.
+void BuildWorld() {
+    fake::Reset();
+    fake::Platform& s = fake::State();
+    s.logCalls = false;
+    // A pipe's writer closes it after a few pauses; a drained pipe then fails.
+    s.readFile = [](os::HANDLE, void* buffer, os::DWORD bytesToRead, os::DWORD* bytesRead) {
+        size_t left = g_world.inputSize - g_world.inputRead;
+        if (left == 0 && g_world.inputIsPipe) return os::BOOL(0);
+        size_t n = bytesToRead < left ? bytesToRead : left;
+        memcpy(buffer, g_world.input + g_world.inputRead, n);
+        g_world.inputRead += n;
+        *bytesRead = static_cast<os::DWORD>(n);
+        return os::BOOL(1);
+    };
+    s.peekNamedPipe = [](os::HANDLE, os::DWORD* available) {
+        size_t left = g_world.inputSize - g_world.inputRead;
+        if (!g_world.inputIsPipe ||
+            (left == 0 && fake::Count(fake::Op::Sleep) >= g_world.pausesBeforeClose))
+            return os::BOOL(0);
+        *available = static_cast<os::DWORD>(left);
+        return os::BOOL(1);
+    };
+    // Reads the first and last byte, so a count beyond the buffer shows.
+    s.writeFile = [](os::HANDLE, const void* buffer, os::DWORD bytes, os::DWORD* written) {
+        const volatile uint8_t* p = static_cast<const uint8_t*>(buffer);
+        (void)p[0];
+        (void)p[bytes - 1];
+        *written = bytes;
+        return os::BOOL(1);
+    };
+    s.isDBCSLeadByte = [](uint32_t codePage, uint8_t b) {
+        return os::BOOL(codePage == os::CP_ACP && g_world.ansiIsDoubleByte &&
+                        ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)));
+    };
+    s.createFile = [](const char16_t* name) {
+        return g_world.fileOpens && name[0] != 0 ? reinterpret_cast<os::HANDLE>(FILE_HANDLE)
+                                                 : os::InvalidHandle();
+    };
+    s.getFileInformation = [](os::HANDLE file, os::BY_HANDLE_FILE_INFORMATION* info) {
+        if (file != reinterpret_cast<os::HANDLE>(FILE_HANDLE)) return os::BOOL(0);
+        memset(info, 0, sizeof *info);
+        info->ftCreationTime = g_world.times[0];
+        info->ftLastAccessTime = g_world.times[1];
+        info->ftLastWriteTime = g_world.times[2];
+        return os::BOOL(1);
+    };
+    s.findFirstFile = [](const char16_t* name, os::WIN32_FIND_DATAW* data) {
+        if (!g_world.fileFound || name[0] == 0) return os::InvalidHandle();
+        memset(data, 0, sizeof *data);
+        data->ftCreationTime = g_world.times[0];
+        data->ftLastAccessTime = g_world.times[1];
+        data->ftLastWriteTime = g_world.times[2];
+        return reinterpret_cast<os::HANDLE>(SEARCH);
+    };
+    s.fileTimeToLocal = [](const os::FILETIME* utc, os::FILETIME* local) { // UTC+9
+        uint64_t ticks = FileTimeTicks(*utc);
+        if (ticks >= 0x8000000000000000ull) return os::BOOL(0);
+        *local = FileTimeFromTicks(ticks + 9 * 3600 * FILETIME_TICKS_PER_SECOND);
+        return os::BOOL(1);
+    };
+    s.fileTimeToSystem = [](const os::FILETIME* time, os::SYSTEMTIME* split) {
+        return os::BOOL(SplitFileTime(FileTimeTicks(*time), split) ? 1 : 0);
+    };
+    // A path exists when it begins with the letter of a drive.
+    s.getFileAttributes = [](const char16_t* path) {
+        char16_t letter = path[0] >= u'a' && path[0] <= u'z' ? path[0] - 32 : path[0];
+        if (!g_world.pathsExist || letter < u'A' || letter > u'Z' ||
+            !(fake::State().logicalDrives & (1u << (letter - u'A'))))
+            return os::INVALID_FILE_ATTRIBUTES;
+        return os::FILE_ATTRIBUTE_DIRECTORY;
+    };
+    s.version = {276, 10, 0, 19045, 2, {u'S', u'P', u'1', 0}};
+    s.volumes[u'C'].label = u"SYSTEM";
+    s.volumes[u'E'].label = u"";
+    s.volumes[u'E'].serial = 0x1A2B3C4D;
+    s.registryValues = {
+        {u"1868 01 01", u"\u660E\u6CBB_\u660E_Meiji_M"},
+        {u"1912 07 30", u"\u5927\u6B63_\u5927_Taisho_T"},
+        {u"1926 12 25", u"\u662D\u548C_\u662D_Showa_S"},
+        {u"1989 01 08", u"\u5E73\u6210_\u5E73_Heisei_H"},
+        {u"2019 05 01", u"\u4EE4\u548C_\u4EE4_Reiwa_R"},
+    };
+    s.registryValues.reserve(s.registryValues.size() + 1);
+}
+
+// Gives back what a run added to the shared world.
+void EndRun(bool extraValue) {
+    fake::Platform& s = fake::State();
+    fake::Rewind();
+    s.volumes.erase(u'D');
+    if (extraValue) s.registryValues.pop_back();
+}
 
 } // namespace
 
@@ -160,8 +272,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static char16_t* result =
         static_cast<char16_t*>(malloc(RESULT_BUFFER_UNITS * sizeof(char16_t)));
     static char16_t paramCopy[SECTION_UNITS + 2];
-    static fuzz::World::Value values[BUILT_IN_COUNT + 1];
     static char16_t registryName[SECTION_UNITS + 1];
+    static const bool built = (BuildWorld(), true);
+    (void)built;
     if (size < HEADER) return 0;
 
     const uint8_t* end = data + size;
@@ -178,44 +291,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint64_t number = 0;
     memcpy(&number, data + 6, sizeof number);
 
-    fuzz::World& w = fuzz::Now();
-    w = fuzz::World();
-    w.faultOp = data[1] < fuzz::OP_COUNT ? data[1] : fuzz::OP_COUNT;
-    w.faultNth = (data[2] & 0x7F) + 1u;
-    w.faultFromThenOn = (data[2] & 0x80) != 0;
+    fake::Platform& s = fake::State();
     uint8_t world = data[4];
-    w.input = inputStart;
-    w.inputSize = inputSize;
-    w.inputIsPipe = world & 1;
-    w.ansiIsDoubleByte = world & 2;
-    w.fileOpens = world & 4;
-    w.fileFound = world & 8;
-    w.pathsExist = world & 16;
-    w.registryOpens = world & 32;
+    g_world.input = inputStart;
+    g_world.inputSize = inputSize;
+    g_world.inputRead = 0;
+    g_world.inputIsPipe = world & 1;
+    g_world.ansiIsDoubleByte = world & 2;
+    g_world.fileOpens = world & 4;
+    g_world.fileFound = world & 8;
+    g_world.pathsExist = world & 16;
     if (world & 64) ForgetEraBoundary();
-    w.clipboardText = (world & 128) ? clipboard.units : nullptr;
-    w.clipboardBusy = data[5] & 7;
-    w.pausesBeforeClose = (data[5] >> 3) & 7;
+    s.clipboardHasText = (world & 128) != 0;
+    s.clipboardText.assign(clipboard.units);
+    if (data[5] & 7) fake::FailCalls(fake::Op::OpenClipboard, 1, data[5] & 7);
+    g_world.pausesBeforeClose = (data[5] >> 3) & 7;
     for (int i = 0; i < 3; ++i) {
         uint64_t ticks = number ^ (0x0101010101010101ull * static_cast<uint64_t>(i));
-        w.times[i] = {static_cast<os::DWORD>(ticks), static_cast<os::DWORD>(ticks >> 32)};
+        g_world.times[i] = {static_cast<os::DWORD>(ticks), static_cast<os::DWORD>(ticks >> 32)};
     }
-    w.drives = static_cast<os::DWORD>(number >> 32) & 0x3FFFFFF;
-    w.volumes[2] = {u"SYSTEM", static_cast<os::DWORD>(number), true};
-    w.volumes[3] = {clipboard.units, static_cast<os::DWORD>(number >> 16), (data[5] & 64) != 0};
-    w.volumes[4] = {u"", 0x1A2B3C4D, true};
+    s.logicalDrives = static_cast<os::DWORD>(number >> 32) & 0x3FFFFFF;
+    s.volumes[u'C'].serial = static_cast<os::DWORD>(number);
+    if (data[5] & 64) {
+        fake::Volume& d = s.volumes[u'D'];
+        d.label.assign(clipboard.units);
+        d.serial = static_cast<os::DWORD>(number >> 16);
+    }
+    if (data[1] < fake::OP_COUNT && fake::CanFail(static_cast<fake::Op>(data[1])))
+        fake::FailNth(static_cast<fake::Op>(data[1]), (data[2] & 0x7F) + 1, (data[2] & 0x80) != 0);
+    if (!(world & 32)) fake::FailNth(fake::Op::RegOpenKeyExW, 1, true); // no Eras key
 
     // The eras of the table, and one more value whose name ends at its first
     // '=' (a name without '=' has empty data).
-    size_t eq = 0;
-    while (eq < registry.length && registry.units[eq] != u'=')
-        ++eq;
-    memcpy(registryName, registry.units, eq * sizeof(char16_t));
-    registryName[eq] = 0;
-    memcpy(values, BUILT_IN_ERAS, sizeof BUILT_IN_ERAS);
-    values[BUILT_IN_COUNT] = {registryName, eq < registry.length ? registry.units + eq + 1 : u""};
-    w.values = values;
-    w.valueCount = registry.length > 0 ? BUILT_IN_COUNT + 1 : BUILT_IN_COUNT;
+    bool extraValue = registry.length > 0;
+    if (extraValue) {
+        size_t eq = 0;
+        while (eq < registry.length && registry.units[eq] != u'=')
+            ++eq;
+        memcpy(registryName, registry.units, eq * sizeof(char16_t));
+        registryName[eq] = 0;
+        s.registryValues.push_back(
+            {registryName, eq < registry.length ? registry.units + eq + 1 : u""});
+    }
 
     uint8_t answers = data[3];
     g_answers.message = answers & 1;
@@ -245,6 +362,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Finding("a wrong identification");
         if (request.selector != 0 && (code != RESULT_NOT_SERVED || request.servedKinds != 0))
             Finding("an identification with a selector other than 0");
+        EndRun(extraValue);
         return 0;
     }
     int32_t kind = 0;
@@ -263,15 +381,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t code = ModuleEntry(&host, otherKind ? MODCALL_FUNCTION + MODCALL_COMMAND - kind : kind,
                                reinterpret_cast<intptr_t>(&call));
     if (otherKind) {
-        if (code != RESULT_NOT_SERVED || fuzz::Now().calls[fuzz::OP_GET_STD_HANDLE] != 0)
+        if (code != RESULT_NOT_SERVED || fake::Count(fake::Op::GetStdHandle) != 0)
             Finding("a name served under the other call kind");
         kind = MODCALL_COMMAND; // nothing may have been written
     } else if (code != RESULT_SERVED && code != RESULT_FAILED)
         Finding("a result code other than 1 or -1");
-    if (w.heapBlocks != 0 || w.handles != 0 || w.searches != 0 || w.keys != 0 ||
-        w.clipboardOpen != 0 || w.clipboardLocks != 0)
+    if (s.callsOnNoHeap != 0) Finding("a heap call on no heap");
+    std::string held = fake::StillOpen();
+    if (!held.empty()) {
+        fprintf(stderr, "still open: %s\n", held.c_str());
         Finding("something left held");
-    if (w.noHeapCalls != 0) Finding("a heap call on no heap");
+    }
     if (kind == MODCALL_FUNCTION) {
         size_t n = 0;
         while (n < RESULT_BUFFER_UNITS && result[n] != 0)
@@ -283,5 +403,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (memcmp(paramCopy, params.units, (params.length + 1) * sizeof(char16_t)) != 0)
         Finding("the parameters changed");
+    EndRun(extraValue);
     return 0;
 }
