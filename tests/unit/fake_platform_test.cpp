@@ -1,5 +1,6 @@
 // The fake itself: every operation counts under its own name and fails when
-// told to, faults fire at the calls asked for, and what is left open shows.
+// told to, faults fire at the calls asked for, what is left open shows, and a
+// rewind forgets a run but not the world.
 #include "platform/testing/fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -161,6 +162,23 @@ TEST(FakePlatform, StillOpenNamesWhatWasNotReleased) {
     os::CloseHandle(file);
     os::HeapAlloc(nullptr, 0, 8);
     EXPECT_EQ("1 release of nothing open, 1 heap call on no heap", fake::StillOpen());
+    fake::Reset();
+}
+
+TEST(FakePlatform, RewindForgetsTheRunButKeepsTheWorld) {
+    fake::Reset();
+    fake::Platform& s = fake::State();
+    s.logicalDrives = 4;
+    s.createFile = [](const char16_t*) { return H(0xF11E); };
+    fake::FailNth(Op::GetLogicalDrives, 1, true);
+    os::HeapAlloc(os::GetProcessHeap(), 0, 8);
+    os::CreateFileW(u"f", 0, 0, nullptr, 0, 0, nullptr);
+    EXPECT_EQ(0u, os::GetLogicalDrives());
+    fake::Rewind();
+    EXPECT_EQ("", fake::StillOpen());
+    EXPECT_EQ(0u, fake::Count(Op::GetLogicalDrives));
+    EXPECT_EQ(4u, os::GetLogicalDrives());
+    EXPECT_NE(os::InvalidHandle(), os::CreateFileW(u"f", 0, 0, nullptr, 0, 0, nullptr));
     fake::Reset();
 }
 
