@@ -21,16 +21,15 @@ std::string PathText(const std::filesystem::path& path) {
 }
 
 std::vector<std::u16string> SplitLines(const std::string& utf8) {
+    // Split first, then decode each line on its own: a sequence cut short at
+    // the end of a line then reads the same whether a line end follows or not.
     std::vector<std::u16string> lines;
-    std::u16string text = FromUtf8(utf8);
-    if (!text.empty() && text[0] == u'\uFEFF') text.erase(0, 1);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u'\n', start);
-        if (end == std::u16string::npos) end = text.size();
-        std::u16string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r') line.pop_back();
-        lines.push_back(std::move(line));
+    size_t start = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (start < utf8.size()) {
+        size_t end = utf8.find('\n', start);
+        if (end == std::string::npos) end = utf8.size();
+        size_t contentEnd = end > start && utf8[end - 1] == '\r' ? end - 1 : end;
+        lines.push_back(FromUtf8(utf8.substr(start, contentEnd - start)));
         start = end + 1;
     }
     return lines;

@@ -22,7 +22,19 @@ std::string Show(const std::vector<std::u16string>& params) {
 TEST(HostText, ReadsAndWritesUtf8AsTheModuleDoes) {
     EXPECT_EQ(u"\uFFFD\uFFFD", FromUtf8("\xE0\x80\x80"));
     EXPECT_EQ(u"a\u00E9\U0001F600", FromUtf8("a\xC3\xA9\xF0\x9F\x98\x80"));
-    EXPECT_EQ("\xEF\xBF\xBD" "a", ToUtf8(u"\xD800" u"a"));
+    EXPECT_EQ("\xEF\xBF\xBD"
+              "a",
+              ToUtf8(u"\xD800"
+                     u"a"));
+}
+
+TEST(HostText, ALineReadsTheSameWhetherALineEndFollowsOrNot) {
+    // A sequence cut short at the end of the input swallows what is left, so
+    // each line is decoded on its own.
+    const std::vector<std::u16string> want = {u"k=\uFFFD", u"x"};
+    EXPECT_EQ(std::vector<std::u16string>({u"k=\uFFFD"}), SplitLines("k=\xEE="));
+    EXPECT_EQ(std::vector<std::u16string>({u"k=\uFFFD"}), SplitLines("\xEF\xBB\xBFk=\xEE=\r\n"));
+    EXPECT_EQ(want, SplitLines("k=\xEE=\nx"));
 }
 
 TEST(HostSplitParams, QuotesParenthesesAndNothingTrimmed) {
