@@ -21,56 +21,79 @@ size_t PutWeekday(TextOut out, const char16_t* const names[7], uint16_t day) {
     return day < 7 ? PutText(out, names[day]) : PutUnits(out, u"", 0);
 }
 
-// The letters that come in pairs, by their upper case: the field, or -1
-// for any other letter.
-int32_t PairedField(char16_t upper, const os::SYSTEMTIME& t) {
-    switch (upper) {
-    case u'N':
-        return t.wMonth;
-    case u'D':
-        return t.wDay;
-    case u'H':
-        return t.wHour;
-    case u'U':
-        return TwelveHour(t.wHour);
-    case u'M':
-        return t.wMinute;
-    case u'S':
-        return t.wSecond;
-    default:
-        return -1;
-    }
+// The parts of a date that a letter writes as one number.
+enum NumberField : uint8_t {
+    YEAR4,
+    YEAR2,
+    MONTH,
+    DAY,
+    HOUR,
+    HOUR12,
+    MINUTE,
+    SECOND,
+    MILLISECONDS,
+    NUMBER_FIELDS
+};
+
+// The wsprintfW forms of those numbers.
+const char16_t* const NUMBER_FORMS[] = {u"%04d", u"%02d", u"%2d", u"%03d"};
+
+// What a unit of the format is: a letter that writes one number (its field
+// and form), a letter that writes a name or an era, or a unit copied as it
+// stands. A table, so that a unit costs one look-up rather than a walk
+// through the cases.
+enum UnitKind : uint8_t { COPIED, NUMBER, NAMED, ERA_BY_LETTER };
+
+struct FormatUnit {
+    UnitKind kind;
+    uint8_t field; // NumberField, for NUMBER
+    uint8_t form;  // into NUMBER_FORMS, for NUMBER
+};
+
+struct FormatUnitTable {
+    FormatUnit ascii[128];
+};
+
+constexpr FormatUnitTable MakeFormatUnits() {
+    FormatUnitTable table{};
+    const struct {
+        char16_t letter;
+        NumberField field;
+        uint8_t form;
+    } numbers[] = {{u'Y', YEAR4, 0},  {u'y', YEAR2, 1},  {u'I', MILLISECONDS, 3}, {u'N', MONTH, 1},
+                   {u'n', MONTH, 2},  {u'D', DAY, 1},    {u'd', DAY, 2},          {u'H', HOUR, 1},
+                   {u'h', HOUR, 2},   {u'U', HOUR12, 1}, {u'u', HOUR12, 2},       {u'M', MINUTE, 1},
+                   {u'm', MINUTE, 2}, {u'S', SECOND, 1}, {u's', SECOND, 2}};
+    for (const auto& n : numbers)
+        table.ascii[n.letter] = {NUMBER, n.field, n.form};
+    for (char16_t named : u"TtWwgG")
+        if (named != 0) table.ascii[named] = {NAMED, 0, 0};
+    table.ascii[u'j'] = table.ascii[u'J'] = {ERA_BY_LETTER, 0, 0};
+    return table;
 }
 
-// The expansion of one letter, or SIZE_MAX when c is not one of the 23.
-size_t PutLetter(TextOut out, char16_t c, const os::SYSTEMTIME& t) {
+constexpr FormatUnitTable FORMAT_UNITS = MakeFormatUnits();
+
+FormatUnit FormatUnitOf(char16_t c) {
+    return c < 128 ? FORMAT_UNITS.ascii[c] : FormatUnit{COPIED, 0, 0};
+}
+
+// The expansion of one of T t W w g G.
+size_t PutNamed(TextOut out, char16_t c, const os::SYSTEMTIME& t) {
     switch (c) {
-    case u'Y':
-        return PutNumber(out, u"%04d", t.wYear % 10000);
-    case u'y':
-        return PutNumber(out, u"%02d", t.wYear % 100);
     case u'T':
         return PutText(out, t.wHour < 12 ? FORENOON : AFTERNOON);
     case u't':
         return PutText(out, t.wHour < 12 ? u"am" : u"pm");
-    case u'I':
-        return PutNumber(out, u"%03d", t.wMilliseconds);
     case u'W':
         return PutWeekday(out, WEEKDAY_KANJI, t.wDayOfWeek);
     case u'w':
         return PutWeekday(out, WEEKDAY_ABBREVS, t.wDayOfWeek);
     case u'g':
         return FormatEraForDate(t, out, ERA_LETTER_FORM);
-    case u'G':
-        return FormatEraForDate(t, out, ERA_NAME_FORM);
     default:
-        break;
+        return FormatEraForDate(t, out, ERA_NAME_FORM);
     }
-    // N D H U M S: two digits, zero-padded; n d h u m s: blank-padded.
-    bool lower = c >= u'a' && c <= u'z';
-    int32_t field = PairedField(lower ? static_cast<char16_t>(c - u'a' + u'A') : c, t);
-    if (field < 0) return SIZE_MAX;
-    return PutNumber(out, lower ? u"%2d" : u"%02d", field);
 }
 
 } // namespace
@@ -85,19 +108,35 @@ void FormatDateTime(const char16_t* format, const os::SYSTEMTIME* date, char16_t
     }
     TextOut out = TextOutOver(output, capacity);
     out.position[0] = 0;
+    const int32_t numbers[NUMBER_FIELDS] = {
+        date->wYear % 10000,     date->wYear % 100, date->wMonth,  date->wDay,         date->wHour,
+        TwelveHour(date->wHour), date->wMinute,     date->wSecond, date->wMilliseconds};
     for (const char16_t* f = format; *f != 0 && out.position < out.end; ++f) {
         char16_t c = *f;
-        if (c == u'j' || c == u'J') {
+        FormatUnit unit = FormatUnitOf(c);
+        switch (unit.kind) {
+        case NUMBER:
+            out.position += PutNumber(out, NUMBER_FORMS[unit.form], numbers[unit.field]);
+            break;
+        case COPIED:
+            // The loop stops at the last unit, which is kept for the NUL.
+            *out.position++ = c;
+            break;
+        case NAMED:
+            out.position += PutNamed(out, c, *date);
+            break;
+        case ERA_BY_LETTER:
             // The next unit names the era and is consumed with the j or J; a
             // j or J in the last place writes nothing.
-            if (f[1] == 0) break;
+            if (f[1] == 0) {
+                *out.position = 0;
+                return;
+            }
             ++f;
             out.position +=
                 FormatEraByLetter(*date, out, c == u'j' ? ERA_LETTER_FORM : ERA_NAME_FORM, *f);
-            continue;
+            break;
         }
-        size_t written = PutLetter(out, c, *date);
-        out.position += written == SIZE_MAX ? PutUnits(out, &c, 1) : written;
     }
     *out.position = 0;
 }

@@ -57,6 +57,14 @@ int DecimalDigits(uint32_t value) {
 // Writes what the general path writes for a short decimal, straight into a
 // buffer that has room for it; returns the units written.
 int32_t FormatShortDecimal(char16_t* buffer, bool zero, int width, int32_t value) {
+    // Two places for a number under 100: months, days, hours and the like.
+    if (width == 2 && value >= 0 && value < 100) {
+        buffer[0] =
+            value < 10 ? (zero ? u'0' : u' ') : static_cast<char16_t>(DIGIT_PAIRS[2 * value]);
+        buffer[1] = static_cast<char16_t>(DIGIT_PAIRS[2 * value + 1]);
+        buffer[2] = 0;
+        return 2;
+    }
     bool negative = value < 0;
     uint32_t magnitude =
         negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);

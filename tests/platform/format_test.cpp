@@ -61,7 +61,8 @@ TEST(Wsprintf, AShortDecimalAloneEqualsItsTextInALongerFormat) {
     const char16_t* forms[][2] = {{u"%d", u"%d|"},     {u"%0d", u"%0d|"},   {u"%2d", u"%2d|"},
                                   {u"%02d", u"%02d|"}, {u"%03d", u"%03d|"}, {u"%04d", u"%04d|"},
                                   {u"%9d", u"%9d|"},   {u"%09d", u"%09d|"}};
-    const int32_t values[] = {0, 5, -5, 42, -18, 999, 12345, -2147483647 - 1, 2147483647};
+    const int32_t values[] = {
+        0, 5, -5, 9, 10, 42, 99, 100, -18, 999, 12345, -2147483647 - 1, 2147483647};
     for (const auto& form : forms) {
         for (int32_t value : values) {
             char16_t alone[64], longer[64];
