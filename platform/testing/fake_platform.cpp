@@ -2,13 +2,8 @@
 
 #include "platform/testing/fake_calls.h"
 
-#include "platform/win32_emulation/codepage.h"
-#include "platform/win32_emulation/wide_format.h"
-
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <algorithm>
 
