@@ -64,24 +64,25 @@ constexpr DispatchRow DISPATCH_TABLE[] = {
 constexpr size_t ROW_COUNT = sizeof(DISPATCH_TABLE) / sizeof(DISPATCH_TABLE[0]);
 
 // The row of a key is found in one step, not by walking the table: a
-// multiplicative hash of the key picks one of 32 slots, and each slot holds
-// the one row whose key lands there, or none. The multiplier is the first
-// that gives every key a slot of its own; the build fails if two keys are
-// equal, as it then must.
-constexpr unsigned SLOT_BITS = 5;
+// multiplicative hash of the key picks one of 16 slots, and each slot holds
+// the key, the kind, the name and the server of the one row whose key lands
+// there. An empty slot holds kind 0, which no call that reaches it has. The
+// multiplier is the first that gives every key a slot of its own; the build
+// fails if there is none (two equal keys, or a row too many for 16 slots).
+constexpr unsigned SLOT_BITS = 4;
 constexpr size_t SLOT_COUNT = size_t{1} << SLOT_BITS;
-constexpr uint8_t NO_ROW = 0xFF;
 
 constexpr uint32_t SlotOf(uint32_t key, uint32_t multiplier) {
     return (key * multiplier) >> (32 - SLOT_BITS);
 }
 
 constexpr bool SeparatesKeys(uint32_t multiplier) {
-    for (size_t i = 0; i < ROW_COUNT; ++i)
-        for (size_t j = i + 1; j < ROW_COUNT; ++j)
-            if (SlotOf(DISPATCH_TABLE[i].key, multiplier) ==
-                SlotOf(DISPATCH_TABLE[j].key, multiplier))
-                return false;
+    uint32_t taken = 0;
+    for (const DispatchRow& row : DISPATCH_TABLE) {
+        uint32_t bit = uint32_t{1} << SlotOf(row.key, multiplier);
+        if ((taken & bit) != 0) return false;
+        taken |= bit;
+    }
     return true;
 }
 
@@ -94,62 +95,105 @@ constexpr uint32_t SeparatingMultiplier() {
 constexpr uint32_t SLOT_MULTIPLIER = SeparatingMultiplier();
 static_assert(SLOT_MULTIPLIER != 0, "every dispatch key has a slot of its own");
 
-struct SlotTable {
-    uint8_t row[SLOT_COUNT];
+#if !defined(_WIN32)
+// A row's name, its NUL included, as little-endian words of four units; the
+// last word's mask keeps the units up to the NUL.
+constexpr size_t WORD_UNITS = 4;
+constexpr size_t MAX_NAME_WORDS = 4;
+
+struct NameWords {
+    size_t count;
+    uint64_t word[MAX_NAME_WORDS];
+    uint64_t lastMask;
 };
 
-constexpr SlotTable BuildSlots() {
-    SlotTable slots{};
-    for (uint8_t& row : slots.row)
-        row = NO_ROW;
-    for (size_t i = 0; i < ROW_COUNT; ++i)
-        slots.row[SlotOf(DISPATCH_TABLE[i].key, SLOT_MULTIPLIER)] = static_cast<uint8_t>(i);
-    return slots;
+constexpr NameWords WordsOf(const DispatchRow& row) {
+    NameWords words{};
+    words.count = (row.length + 1 + WORD_UNITS - 1) / WORD_UNITS;
+    for (size_t i = 0; i < row.length; ++i)
+        words.word[i / WORD_UNITS] |= uint64_t{row.name[i]} << (16 * (i % WORD_UNITS));
+    size_t lastUnits = row.length + 1 - (words.count - 1) * WORD_UNITS;
+    words.lastMask = lastUnits == WORD_UNITS ? ~uint64_t{0} : (uint64_t{1} << (16 * lastUnits)) - 1;
+    return words;
 }
 
-constexpr SlotTable DISPATCH_SLOTS = BuildSlots();
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "names are compared as little-endian words");
 
-// Each row has a server of its own: it tests the caller's name against the
-// row's name, unit by unit and in order, stopping at the first difference
-// (so no unit past the caller's NUL is read), then the NUL; the row's units
-// are constants of the code and its handler is called directly.
-template <size_t ROW, size_t... UNIT>
-bool HasRowName(const char16_t* name, std::index_sequence<UNIT...>) {
-    return ((name[UNIT] == DISPATCH_TABLE[ROW].name[UNIT]) && ...) && name[sizeof...(UNIT)] == 0;
+// Memory is mapped in pages of 4096 bytes or a multiple of that; words read
+// within the caller's page cannot fault, whatever lies past its NUL.
+constexpr uintptr_t PAGE_BYTES = 4096;
+
+// The caller's name against the row's: word by word when the words stay
+// within the name's page (the units past the caller's NUL that they read are
+// masked off or already differ), otherwise unit by unit.
+template <size_t ROW> __attribute__((no_sanitize_address)) bool HasRowName(const char16_t* name) {
+    constexpr NameWords row = WordsOf(DISPATCH_TABLE[ROW]);
+    static_assert(row.count <= MAX_NAME_WORDS, "a dispatch name fits MAX_NAME_WORDS words");
+    if ((reinterpret_cast<uintptr_t>(name) & (PAGE_BYTES - 1)) > PAGE_BYTES - row.count * 8)
+        return TextEqual(name, DISPATCH_TABLE[ROW].name);
+    for (size_t i = 0; i + 1 < row.count; ++i) {
+        uint64_t word;
+        __builtin_memcpy(&word, name + i * WORD_UNITS, sizeof word);
+        if (word != row.word[i]) return false;
+    }
+    uint64_t last;
+    __builtin_memcpy(&last, name + (row.count - 1) * WORD_UNITS, sizeof last);
+    return (last & row.lastMask) == row.word[row.count - 1];
 }
+#endif
 
+#if defined(_WIN32)
+// A shipped DLL is held to 20 KiB: there the slot serves with the row's
+// handler, after one loop has compared the names.
+template <size_t ROW> constexpr Handler ServerOf() {
+    return DISPATCH_TABLE[ROW].handler;
+}
+#else
+// Each row has a server of its own: it tests the caller's whole name against
+// the row's and calls the row's handler directly.
 template <size_t ROW> int32_t ServeRow(HostInfo* host, ModuleCall* call) {
-    constexpr DispatchRow row = DISPATCH_TABLE[ROW];
-    if (!HasRowName<ROW>(call->name, std::make_index_sequence<row.length>()))
-        return RESULT_NOT_SERVED;
-    return row.handler(host, call);
+    if (!HasRowName<ROW>(call->name)) return RESULT_NOT_SERVED;
+    return DISPATCH_TABLE[ROW].handler(host, call);
 }
 
-struct ServerTable {
-    Handler row[ROW_COUNT];
+template <size_t ROW> constexpr Handler ServerOf() {
+    return ServeRow<ROW>;
+}
+#endif
+
+struct Slot {
+    uint32_t key;
+    int32_t kind;
+    const char16_t* name;
+    Handler serve;
 };
 
-template <size_t... ROW> constexpr ServerTable BuildServers(std::index_sequence<ROW...>) {
-    return ServerTable{{ServeRow<ROW>...}};
+struct SlotTable {
+    Slot slot[SLOT_COUNT];
+};
+
+template <size_t... ROW> constexpr SlotTable BuildSlots(std::index_sequence<ROW...>) {
+    SlotTable table{};
+    constexpr Handler servers[] = {ServerOf<ROW>()...};
+    for (size_t i = 0; i < ROW_COUNT; ++i) {
+        const DispatchRow& row = DISPATCH_TABLE[i];
+        table.slot[SlotOf(row.key, SLOT_MULTIPLIER)] = Slot{row.key, row.kind, row.name, servers[i]};
+    }
+    return table;
 }
 
-constexpr ServerTable DISPATCH_SERVERS = BuildServers(std::make_index_sequence<ROW_COUNT>());
+constexpr SlotTable DISPATCH_SLOTS = BuildSlots(std::make_index_sequence<ROW_COUNT>());
 
 int32_t Dispatch(HostInfo* host, int32_t kind, ModuleCall* call) {
     uint32_t key = call->nameKey;
-    uint8_t index = DISPATCH_SLOTS.row[SlotOf(key, SLOT_MULTIPLIER)];
-    if (index == NO_ROW) return RESULT_NOT_SERVED;
-    // Keys are unique, so this row is the only one that can match: the key,
-    // then the kind and the whole name must agree.
-    const DispatchRow& row = DISPATCH_TABLE[index];
-    if (row.key != key || row.kind != kind) return RESULT_NOT_SERVED;
+    const Slot& slot = DISPATCH_SLOTS.slot[SlotOf(key, SLOT_MULTIPLIER)];
+    // Keys are unique, so this slot's row is the only one that can match:
+    // the key, then the kind and the whole name must agree.
+    if (slot.key != key || slot.kind != kind) return RESULT_NOT_SERVED;
 #if defined(_WIN32)
-    // A shipped DLL is held to 20 KiB: there one loop compares the names.
-    if (!TextEqual(call->name, row.name)) return RESULT_NOT_SERVED;
-    return row.handler(host, call);
-#else
-    return DISPATCH_SERVERS.row[index](host, call);
+    if (!TextEqual(call->name, slot.name)) return RESULT_NOT_SERVED;
 #endif
+    return slot.serve(host, call);
 }
 
 int32_t Identify(ModuleInfoRequest* request) {
@@ -174,10 +218,30 @@ extern "C" MODULE_EXPORT int32_t MODULE_ENTRY_CONV ModuleEntry(HostInfo* host, i
     }
 }
 
+namespace {
+
+// The slot of each row, in the table's order.
+struct RowSlots {
+    uint8_t slot[ROW_COUNT];
+};
+
+constexpr RowSlots BuildRowSlots() {
+    RowSlots rows{};
+    for (size_t i = 0; i < ROW_COUNT; ++i)
+        rows.slot[i] = static_cast<uint8_t>(SlotOf(DISPATCH_TABLE[i].key, SLOT_MULTIPLIER));
+    return rows;
+}
+
+constexpr RowSlots ROW_SLOTS = BuildRowSlots();
+
+} // namespace
+
 // The table's rows for tests that walk every name: the name and kind of a
-// row, or null past the last row.
+// row, or null past the last row. Read from the slots, so that the table
+// itself exists only while the module is compiled.
 const char16_t* DispatchName(size_t row, int32_t* kind) {
-    if (row >= sizeof(DISPATCH_TABLE) / sizeof(DISPATCH_TABLE[0])) return nullptr;
-    *kind = DISPATCH_TABLE[row].kind;
-    return DISPATCH_TABLE[row].name;
+    if (row >= ROW_COUNT) return nullptr;
+    const Slot& slot = DISPATCH_SLOTS.slot[ROW_SLOTS.slot[row]];
+    *kind = slot.kind;
+    return slot.name;
 }

@@ -77,7 +77,8 @@ int32_t SliceRight(HostInfo* host, ModuleCall* call) {
 int32_t PadLeft(HostInfo* host, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, PADDING_USAGE);
     const char16_t* text = call->paramList;
-    const char16_t* cursor = NextParam(text);
+    size_t textLength = TextLength(text);
+    const char16_t* cursor = text + textLength + 1; // the width, the text measured once
     int32_t width = static_cast<int32_t>(ReadDecimal(cursor));
     char16_t pad = u' ';
     if (call->paramCount >= 3) {
@@ -86,7 +87,6 @@ int32_t PadLeft(HostInfo* host, ModuleCall* call) {
         if (pad == 0) pad = u' ';
     }
     if (width > PADDING_LIMIT) width = PADDING_LIMIT;
-    size_t textLength = TextLength(text);
     int32_t length = textLength > static_cast<size_t>(PADDING_LIMIT)
                          ? PADDING_LIMIT
                          : static_cast<int32_t>(textLength);

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 class ModuleEntryTest : public ::testing::Test {
@@ -115,6 +120,67 @@ TEST_F(ModuleEntryTest, EveryNameIsServedUnderItsKeyAndKindOnly) {
         }
     }
 }
+
+TEST_F(ModuleEntryTest, OneUnitChangedAnywhereInANameIsRefused) {
+    for (const TableRow& row : TABLE) {
+        std::u16string name(row.name);
+        std::string label(name.begin(), name.end());
+        // Each unit in turn changed or cleared (the name cut there), and one unit more.
+        for (size_t i = 0; i <= name.size(); ++i) {
+            for (char16_t unit : {u'#', u'\0', u'\x0100'}) {
+                std::u16string changed = name;
+                if (i == name.size()) {
+                    if (unit == 0) continue;
+                    changed.push_back(unit);
+                } else {
+                    changed[i] = unit;
+                }
+                TestCall call(changed.c_str());
+                call.call.nameKey = row.key;
+                EXPECT_EQ(0, RunCall(host, call, row.kind)) << label << " changed at " << i;
+            }
+        }
+    }
+}
+
+#if !defined(_WIN32)
+// A page the test may read, followed by one it may not.
+struct PageBeforeAHole {
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    char* base = static_cast<char*>(
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    PageBeforeAHole() { mprotect(base + page, page, PROT_NONE); }
+    ~PageBeforeAHole() { munmap(base, 2 * page); }
+    // The text placed so that its last unit, the NUL, ends the readable page
+    // (less `shortBy` units).
+    const char16_t* PlaceAtEnd(const std::u16string& text, size_t shortBy) {
+        size_t units = text.size() + 1;
+        auto* at = reinterpret_cast<char16_t*>(base + page) - units - shortBy;
+        std::copy(text.c_str(), text.c_str() + units, at);
+        return at;
+    }
+};
+
+TEST_F(ModuleEntryTest, ANameAtTheEndOfItsPageIsReadNoFurther) {
+    PageBeforeAHole memory;
+    ASSERT_NE(MAP_FAILED, static_cast<void*>(memory.base));
+    for (const TableRow& row : TABLE) {
+        std::string label(row.name, row.name + std::char_traits<char16_t>::length(row.name));
+        for (size_t shortBy = 0; shortBy < 8; ++shortBy) {
+            TestCall served(row.name);
+            served.call.name = memory.PlaceAtEnd(row.name, shortBy);
+            served.call.nameKey = row.key;
+            EXPECT_NE(0, RunCall(host, served, row.kind)) << label << " " << shortBy;
+            // A prefix of the name, under its key, ends even nearer the hole.
+            std::u16string prefix(row.name, label.size() - 1);
+            TestCall refused(row.name);
+            refused.call.name = memory.PlaceAtEnd(prefix, shortBy);
+            refused.call.nameKey = row.key;
+            EXPECT_EQ(0, RunCall(host, refused, row.kind)) << label << " " << shortBy;
+        }
+    }
+}
+#endif
 
 TEST_F(ModuleEntryTest, MidStrAndSubStringShareOneHandler) {
     for (const char16_t* name : {u"MIDSTR", u"SUBSTRING"}) {
