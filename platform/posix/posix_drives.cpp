@@ -87,24 +87,35 @@ bool ParseEntry(const char* begin, const char* end, DriveEntry* entry) {
     return entry->hasSerial;
 }
 
-// Finds the drive of a letter (either case); the first entry for it wins.
-bool FindDriveEntry(uint32_t letter, DriveEntry* entry) {
-    char wanted = UpperLetter(letter);
-    if (wanted == 0) return false;
+// The drives MURLIN_DRIVES names, each entry that parses read into *entry and
+// handed to visit in order until visit returns true; true then. Without the
+// variable, drive C: alone, the root directory. The entry is the caller's,
+// so that a found drive is not copied.
+template <typename Visit> bool VisitDriveEntries(DriveEntry* entry, Visit visit) {
     const char* drives = getenv("MURLIN_DRIVES");
     if (drives == nullptr) {
-        if (wanted != 'C') return false;
-        *entry = DriveEntry{'C', "/", "", false, 0};
-        return true;
+        entry->letter = 'C';
+        CopyField("/", "/" + 1, entry->directory, PATH_BYTES);
+        entry->label[0] = 0;
+        entry->hasSerial = false;
+        entry->serial = 0;
+        return visit(*entry);
     }
     const char* p = drives;
     while (*p != 0) {
         const char* end = strchr(p, ';');
         if (end == nullptr) end = p + strlen(p);
-        if (ParseEntry(p, end, entry) && entry->letter == wanted) return true;
+        if (ParseEntry(p, end, entry) && visit(*entry)) return true;
         p = *end == ';' ? end + 1 : end;
     }
     return false;
+}
+
+// Finds the drive of a letter (either case); the first entry for it wins.
+bool FindDriveEntry(uint32_t letter, DriveEntry* entry) {
+    char wanted = UpperLetter(letter);
+    if (wanted == 0) return false;
+    return VisitDriveEntries(entry, [&](const DriveEntry& e) { return e.letter == wanted; });
 }
 
 } // namespace
@@ -134,12 +145,14 @@ bool PosixPathOf(const char16_t* path, char* out, size_t size) {
 
 namespace os {
 
+// One walk over the variable, not one for each of the 26 letters.
 DWORD GetLogicalDrives() {
     DWORD mask = 0;
-    for (int i = 0; i < 26; ++i) {
-        DriveEntry entry;
-        if (FindDriveEntry(static_cast<uint32_t>('A' + i), &entry)) mask |= 1u << i;
-    }
+    DriveEntry scratch;
+    VisitDriveEntries(&scratch, [&](const DriveEntry& entry) {
+        mask |= 1u << (entry.letter - 'A');
+        return false;
+    });
     return mask;
 }
 
