@@ -18,6 +18,13 @@ size_t TextLengthByUnits(const char16_t* text) {
     }
 }
 
+size_t TextLengthWithinByUnits(const char16_t* text, size_t limit) {
+    size_t n = 0;
+    while (n < limit && text[n] != 0)
+        ++n;
+    return n;
+}
+
 } // namespace
 
 #if defined(__SSE2__)
@@ -36,12 +43,12 @@ MURLIN_READS_PAST_NUL __attribute__((noinline)) bool AnyNulIn(const __m128i* b) 
     return _mm_movemask_epi8(any) != 0;
 }
 
-// The first group of eight blocks from group on that holds a NUL. The least
-// unit of a group, signed, is above zero for most texts, which settles it
-// in one test; a unit of 0x8000 or above makes it negative, and then each
-// block is looked at.
-MURLIN_READS_PAST_NUL const __m128i* FirstGroupWithNul(const __m128i* group) {
-    for (;; group += 8) {
+// The first group of eight blocks from group on that holds a NUL, or the
+// first group at or past the address stop. The least unit of a group,
+// signed, is above zero for most texts, which settles it in one test; a unit
+// of 0x8000 or above makes it negative, and then each block is looked at.
+MURLIN_READS_PAST_NUL const __m128i* FirstGroupWithNul(const __m128i* group, uintptr_t stop) {
+    for (; reinterpret_cast<uintptr_t>(group) < stop; group += 8) {
         const __m128i* b = group;
         __m128i least =
             _mm_min_epi16(_mm_min_epi16(_mm_min_epi16(b[0], b[1]), _mm_min_epi16(b[2], b[3])),
@@ -49,41 +56,57 @@ MURLIN_READS_PAST_NUL const __m128i* FirstGroupWithNul(const __m128i* group) {
         if (_mm_movemask_epi8(_mm_cmpgt_epi16(_mm_set1_epi16(1), least)) != 0 && AnyNulIn(b))
             return group;
     }
+    return group;
 }
 
 #if defined(__x86_64__) && !defined(_WIN32)
 // The same with 32 bytes to a register and an unsigned least, on processors
-// that have them.
-MURLIN_READS_PAST_NUL __attribute__((target("avx2"))) const __m128i*
-FirstGroupWithNulWide(const __m128i* group) {
-    auto* b = reinterpret_cast<const __m256i*>(group);
-    const __m256i zero = _mm256_setzero_si256();
-    for (;; b += 4) {
-        __m256i least =
-            _mm256_min_epu16(_mm256_min_epu16(b[0], b[1]), _mm256_min_epu16(b[2], b[3]));
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi16(least, zero)) != 0)
-            return reinterpret_cast<const __m128i*>(b);
-    }
+// that have them: two groups a round, aligned on 256 bytes, so that both lie
+// in the page of the first.
+MURLIN_READS_PAST_NUL __attribute__((target("avx2"))) bool HasNulWide(__m256i least) {
+    return _mm256_movemask_epi8(_mm256_cmpeq_epi16(least, _mm256_setzero_si256())) != 0;
 }
 
-const __m128i* FirstGroupWithNulHere(const __m128i* group) {
-    return __builtin_cpu_supports("avx2") ? FirstGroupWithNulWide(group) : FirstGroupWithNul(group);
+MURLIN_READS_PAST_NUL __attribute__((target("avx2"))) __m256i LeastOfGroup(const __m256i* b) {
+    return _mm256_min_epu16(_mm256_min_epu16(b[0], b[1]), _mm256_min_epu16(b[2], b[3]));
+}
+
+MURLIN_READS_PAST_NUL __attribute__((target("avx2"))) const __m128i*
+FirstGroupWithNulWide(const __m128i* group, uintptr_t stop) {
+    auto* b = reinterpret_cast<const __m256i*>(group);
+    if ((reinterpret_cast<uintptr_t>(b) & 255) != 0) {
+        if (reinterpret_cast<uintptr_t>(b) >= stop || HasNulWide(LeastOfGroup(b)))
+            return reinterpret_cast<const __m128i*>(b);
+        b += 4;
+    }
+    for (; reinterpret_cast<uintptr_t>(b) < stop; b += 8) {
+        __m256i first = LeastOfGroup(b);
+        __m256i second = LeastOfGroup(b + 4);
+        if (HasNulWide(_mm256_min_epu16(first, second))) {
+            if (!HasNulWide(first)) b += 4;
+            break;
+        }
+    }
+    return reinterpret_cast<const __m128i*>(b);
+}
+
+const __m128i* FirstGroupWithNulHere(const __m128i* group, uintptr_t stop) {
+    return __builtin_cpu_supports("avx2") ? FirstGroupWithNulWide(group, stop)
+                                          : FirstGroupWithNul(group, stop);
 }
 #else
-const __m128i* FirstGroupWithNulHere(const __m128i* group) {
-    return FirstGroupWithNul(group);
+const __m128i* FirstGroupWithNulHere(const __m128i* group, uintptr_t stop) {
+    return FirstGroupWithNul(group, stop);
 }
 #endif
 
-} // namespace
-
+// The bytes from address, a text's first unit, to its NUL; when the NUL
+// does not come before the address stop, some count that reaches stop.
 // Sixty-four units a round, in aligned blocks of 16 bytes. An aligned block
 // lies within one page, and so do eight aligned on 128 bytes, so the units
 // that follow the NUL in the last of them are read without any fault; the
 // address checker is told so.
-__attribute__((no_sanitize_address)) size_t TextLength(const char16_t* text) {
-    uintptr_t address = reinterpret_cast<uintptr_t>(text);
-    if ((address & 1) != 0) return TextLengthByUnits(text);
+MURLIN_READS_PAST_NUL size_t BytesToNul(uintptr_t address, uintptr_t stop) {
     const __m128i zero = _mm_setzero_si128();
     auto* block = reinterpret_cast<const __m128i*>(address & ~uintptr_t{15});
     // Units before the text in its first block do not count.
@@ -92,21 +115,44 @@ __attribute__((no_sanitize_address)) size_t TextLength(const char16_t* text) {
     // Single blocks up to a boundary of 128 bytes, then eight a round.
     while (nuls == 0 && (reinterpret_cast<uintptr_t>(block + 1) & 127) != 0) {
         ++block;
+        if (reinterpret_cast<uintptr_t>(block) >= stop) return stop - address;
         nuls = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(*block, zero)));
     }
     if (nuls == 0) {
-        block = FirstGroupWithNulHere(block + 1);
+        block = FirstGroupWithNulHere(block + 1, stop);
+        if (reinterpret_cast<uintptr_t>(block) >= stop) return stop - address;
         for (;; ++block) {
             nuls = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(*block, zero)));
             if (nuls != 0) break;
         }
     }
-    auto nul = reinterpret_cast<uintptr_t>(block) + static_cast<unsigned>(__builtin_ctz(nuls));
-    return (nul - address) / sizeof(char16_t);
+    return reinterpret_cast<uintptr_t>(block) + static_cast<unsigned>(__builtin_ctz(nuls)) -
+           address;
+}
+
+} // namespace
+
+size_t TextLength(const char16_t* text) {
+    uintptr_t address = reinterpret_cast<uintptr_t>(text);
+    if ((address & 1) != 0) return TextLengthByUnits(text);
+    return BytesToNul(address, UINTPTR_MAX) / sizeof(char16_t);
+}
+
+size_t TextLengthWithin(const char16_t* text, size_t limit) {
+    uintptr_t address = reinterpret_cast<uintptr_t>(text);
+    if ((address & 1) != 0) return TextLengthWithinByUnits(text, limit);
+    uintptr_t room = (UINTPTR_MAX - address) / sizeof(char16_t);
+    uintptr_t stop = limit < room ? address + limit * sizeof(char16_t) : UINTPTR_MAX;
+    size_t n = BytesToNul(address, stop) / sizeof(char16_t);
+    return n < limit ? n : limit;
 }
 #else
 size_t TextLength(const char16_t* text) {
     return TextLengthByUnits(text);
+}
+
+size_t TextLengthWithin(const char16_t* text, size_t limit) {
+    return TextLengthWithinByUnits(text, limit);
 }
 #endif
 

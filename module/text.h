@@ -7,6 +7,10 @@
 
 size_t TextLength(const char16_t* text);
 
+// The text's length, or limit when it is longer: reads no further than it
+// must to tell, so that a long text can be measured a window at a time.
+size_t TextLengthWithin(const char16_t* text, size_t limit);
+
 // Exact equality: unit by unit, case-sensitive, both ending at the same place.
 bool TextEqual(const char16_t* a, const char16_t* b);
 

@@ -50,10 +50,15 @@ int32_t Convert(uint32_t codePage, const char16_t* text, int32_t units, char* ou
 }
 
 void WriteText(os::DWORD standardId, uint32_t codePage, const char16_t* text, char* output) {
-    size_t left = TextLength(text);
+    // A text is measured a window of CANNOT_FIT_UNITS at a time, just ahead
+    // of its conversion, so that its units are still at hand when they are
+    // converted. `known` units are certainly text; when `whole`, they are
+    // all of it.
+    size_t known = TextLengthWithin(text, CANNOT_FIT_UNITS);
+    bool whole = known < CANNOT_FIT_UNITS;
     // Every code page takes at least one byte for two units, so a text this
     // long cannot fit one conversion; asking would only measure it again.
-    if (left < CANNOT_FIT_UNITS) {
+    if (whole) {
         int32_t r = Convert(codePage, text, -1, output);
         if (r > 0) {
             if (r - 1 > 0) WriteAll(standardId, output, r - 1);
@@ -62,8 +67,14 @@ void WriteText(os::DWORD standardId, uint32_t codePage, const char16_t* text, ch
     }
     // Too long for one conversion: pieces of at most 1024 units, none ending
     // on the first half of a surrogate pair, so that no character is split.
-    while (left > 0) {
-        size_t piece = left;
+    for (;;) {
+        if (!whole && known <= CONVERSION_PIECE_UNITS) {
+            size_t more = TextLengthWithin(text + known, CANNOT_FIT_UNITS);
+            known += more;
+            whole = more < CANNOT_FIT_UNITS;
+        }
+        size_t piece = known;
+        if (piece == 0) return;
         if (piece > CONVERSION_PIECE_UNITS) {
             piece = CONVERSION_PIECE_UNITS;
             if (IsHighSurrogate(text[piece - 1])) --piece;
@@ -72,7 +83,7 @@ void WriteText(os::DWORD standardId, uint32_t codePage, const char16_t* text, ch
         if (bytes <= 0) return;
         WriteAll(standardId, output, bytes);
         text += piece;
-        left -= piece;
+        known -= piece;
     }
 }
 

@@ -1,12 +1,9 @@
 #include "platform/testing/fake_platform.h"
+#include "tests/unit/guarded_page.h"
 #include "tests/unit/test_call.h"
 
 #include <gtest/gtest.h>
 
-#if !defined(_WIN32)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -144,26 +141,9 @@ TEST_F(ModuleEntryTest, OneUnitChangedAnywhereInANameIsRefused) {
 }
 
 #if !defined(_WIN32)
-// A page the test may read, followed by one it may not.
-struct PageBeforeAHole {
-    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    char* base = static_cast<char*>(
-        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    PageBeforeAHole() { mprotect(base + page, page, PROT_NONE); }
-    ~PageBeforeAHole() { munmap(base, 2 * page); }
-    // The text placed so that its last unit, the NUL, ends the readable page
-    // (less `shortBy` units).
-    const char16_t* PlaceAtEnd(const std::u16string& text, size_t shortBy) {
-        size_t units = text.size() + 1;
-        auto* at = reinterpret_cast<char16_t*>(base + page) - units - shortBy;
-        std::copy(text.c_str(), text.c_str() + units, at);
-        return at;
-    }
-};
-
 TEST_F(ModuleEntryTest, ANameAtTheEndOfItsPageIsReadNoFurther) {
     PageBeforeAHole memory;
-    ASSERT_NE(MAP_FAILED, static_cast<void*>(memory.base));
+    ASSERT_TRUE(memory.Usable());
     for (const TableRow& row : TABLE) {
         std::string label(row.name, row.name + std::char_traits<char16_t>::length(row.name));
         for (size_t shortBy = 0; shortBy < 8; ++shortBy) {

@@ -68,6 +68,21 @@ TEST_F(StdOutTest, OptionWordsAndTextsAreWrittenInOrder) {
     EXPECT_EQ(0u, fake::State().written.count(OUT));
 }
 
+// Write sizes as runs: {count, bytes} each.
+std::vector<intptr_t> Sizes(std::initializer_list<std::pair<size_t, intptr_t>> runs) {
+    std::vector<intptr_t> sizes;
+    for (const auto& run : runs)
+        sizes.insert(sizes.end(), run.first, run.second);
+    return sizes;
+}
+
+std::u16string Repeat(const std::u16string& text, size_t times) {
+    std::u16string out;
+    for (size_t i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 TEST_F(StdOutTest, LongTextsGoOutInPiecesOf1024Units) {
     struct Case {
         std::u16string text;
@@ -80,6 +95,12 @@ TEST_F(StdOutTest, LongTextsGoOutInPiecesOf1024Units) {
         {std::u16string(5000, u'a'), false, {1024, 1024, 1024, 1024, 904}},
         {std::u16string(1500, u'\u20AC'), true, {3072, 1428}},
         {std::u16string(1365, u'\u20AC'), true, {4095}},
+        // Texts measured a window at a time: pieces run on across windows.
+        {std::u16string(8192, u'a'), false, Sizes({{8, 1024}})},
+        {std::u16string(8193, u'a'), false, Sizes({{8, 1024}, {1, 1}})},
+        {std::u16string(20000, u'a'), false, Sizes({{19, 1024}, {1, 544}})},
+        // Every piece that would end on a pair's first half is one unit short.
+        {u"a" + Repeat(u"\U0001F600", 5000), false, Sizes({{1, 1023}, {8, 1024}, {1, 786}})},
     };
     for (const Case& c : cases) {
         fake::Reset();

@@ -1,4 +1,5 @@
 #include "module/text.h"
+#include "tests/unit/guarded_page.h"
 
 #include <gtest/gtest.h>
 
@@ -22,5 +23,42 @@ TEST(TextLength, CountsUnitsUpToTheNulWhereverTheTextStarts) {
         }
     }
 }
+
+// The same texts measured within limits below, at and above their length.
+TEST(TextLengthWithin, StopsAtTheNulOrTheLimit) {
+    for (size_t start = 0; start < 16; ++start) {
+        for (size_t length = 0; length < 600; ++length) {
+            std::vector<char16_t> buffer(start + length + 24, u'x');
+            for (size_t i = 0; i < length; ++i)
+                buffer[start + i] = i % 2 == 0 ? u'a' : 0xFF00;
+            buffer[start + length] = 0;
+            const char16_t* text = buffer.data() + start;
+            for (size_t limit : {size_t{0}, size_t{1}, length / 2, length, length + 1, size_t{300},
+                                 size_t{1025}, SIZE_MAX}) {
+                size_t wanted = length < limit ? length : limit;
+                ASSERT_EQ(wanted, TextLengthWithin(text, limit))
+                    << start << " " << length << " " << limit;
+            }
+        }
+    }
+}
+
+#if !defined(_WIN32)
+// Texts that end right before a page that cannot be read: whole blocks and
+// rounds are read, but never across the page's end.
+TEST(TextLength, ReadsNothingPastThePageOfTheNul) {
+    PageBeforeAHole memory;
+    ASSERT_TRUE(memory.Usable());
+    for (size_t length = 0; length < 700; ++length) {
+        std::u16string text(length, u'a');
+        for (size_t shortBy = 0; shortBy < 3; ++shortBy) {
+            const char16_t* placed = memory.PlaceAtEnd(text, shortBy);
+            ASSERT_EQ(length, TextLength(placed)) << length << " " << shortBy;
+            ASSERT_EQ(length, TextLengthWithin(placed, length + 1)) << length << " " << shortBy;
+            ASSERT_EQ(length / 2, TextLengthWithin(placed, length / 2)) << length << " " << shortBy;
+        }
+    }
+}
+#endif
 
 } // namespace
