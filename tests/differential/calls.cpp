@@ -36,9 +36,10 @@ class Random {
 // Lengths just below, at and above the limits of the module: the value limit
 // (1008), the result buffer (1023, 1024), the texts that fill the 4096-byte
 // output buffer in UTF-8 (1365, 2048 units) or in one byte a unit (4096), and
-// texts of several pieces (8192).
+// texts of several pieces (8192), measured in more than one window of 8192
+// units (9216, 16384).
 uint32_t Length(Random& r) {
-    static const uint32_t limits[] = {1008, 1023, 1024, 1365, 2048, 4096, 8192};
+    static const uint32_t limits[] = {1008, 1023, 1024, 1365, 2048, 4096, 8192, 9216, 16384};
     if (r.Percent(55)) return r.Below(r.Percent(70) ? 12 : 200);
     return r.Pick(limits) - 6 + r.Below(13);
 }
