@@ -7,8 +7,12 @@
 # Times are the CPU time of the calling thread (on a shared machine, wall time
 # mostly measures the other processes), except for STDIN from a slow writer,
 # where the question is whether the reader keeps pace: wall time. Single calls
-# run both sides in one process, one after the other; the streams each side
-# in a process of its own, so that the peak memory is its own.
+# and *StdOut run both sides in one process, five repetitions of each in
+# random order, so that a change in the machine's load falls on both; a
+# run's time is the median of its repetitions. %*StdIn runs each side in a
+# process of its own, so that the peak memory is its own.
+# With valgrind installed, callgrind also counts the instructions of the
+# single calls and of *StdOut: a measure that does not move with the load.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/bench}
@@ -22,12 +26,14 @@ trap 'rm -f "$results"' EXIT
 
 # One CSV row per benchmark: name,iterations,real_time,cpu_time,time_unit,...
 # Kept as: run name side time peak.
-record() { # run column filter
-    "$bench" --benchmark_filter="$3" --benchmark_format=csv 2>/dev/null |
+record() { # run column filter [benchmark options]
+    "$bench" --benchmark_filter="$3" --benchmark_format=csv "${@:4}" 2>/dev/null |
         awk -F, -v run="$1" -v col="$2" '
             NR == 1 { for (i = 1; i <= NF; i++) if ($i ~ /peak_rss_mib/) peak = i; next }
             $1 ~ /^"BM_/ {
                 name = $1; gsub(/"/, "", name); sub(/^BM_/, "", name)
+                if (name ~ /_(mean|stddev|cv)$/) next
+                sub(/_median$/, "", name)
                 side = name ~ /(_module|\/0\/)/ ? "module" : "plain"
                 sub(/_(module|plain)$/, "", name); sub(/\/[01]\/.*/, "", name)
                 printf "%s %s %s %s %s\n", run, name, side, $col, peak ? $peak : "-"
@@ -35,22 +41,49 @@ record() { # run column filter
 }
 
 for run in $(seq $runs); do
-    record "$run" 4 '^BM_[A-Z]+_(module|plain)$'
-    for stream in StdInFastWriter StdInSlowWriter StdOut; do
+    record "$run" 4 '^BM_[A-Z]+_(module|plain)$' --benchmark_repetitions=5 \
+        --benchmark_enable_random_interleaving=true --benchmark_min_time=0.1 \
+        --benchmark_report_aggregates_only=true
+    for stream in StdInFastWriter StdInSlowWriter; do
         column=4
         [ $stream = StdInSlowWriter ] && column=3
         for side in 0 1; do
             record "$run" $column "^BM_$stream/$side/"
         done
     done
+    record "$run" 4 '^BM_StdOut/' --benchmark_repetitions=5 \
+        --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 done
+
+# Instructions per call (per unit for *StdOut, whose 64 Ki units are counted
+# in user space only: the writes themselves are not), as rows of
+# "instructions name side count".
+count_instructions() { # name calls per
+    local side out
+    for side in module plain; do
+        out=$(mktemp)
+        valgrind --tool=callgrind --toggle-collect='*Counted*' --callgrind-out-file="$out" \
+            "$build/murlin_instructions" "$1" $side "$2" >/dev/null 2>&1
+        awk -v name="$3" -v side=$side -v per=$(($2 * $4)) \
+            '/^totals:/ { printf "instructions %s %s %.3f\n", name, side, $2 / per }' "$out" >>"$results"
+        rm -f "$out"
+    done
+}
+if command -v valgrind >/dev/null; then
+    cmake --build "$build" -j2 --target murlin_instructions >/dev/null
+    for name in LEFTSTR MIDSTR PADDING NOWDATETIME FINDDRIVE VERSION; do
+        count_instructions $name 10000 $name 1
+    done
+    count_instructions STDOUT 50 StdOut 65536
+fi
 
 awk -v runs=$runs '
     function median(a, n,    i, j, t) {
         for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
         return a[int((n + 1) / 2)]
     }
-    { time[$2, $3, $1] = $4; peak[$2, $3, $1] = $5; if (!($2 in seen)) { seen[$2] = 1; order[++rows] = $2 } }
+    $1 == "instructions" { counted[$2, $3] = $4; next }
+    { time[$2, $3, $1] = $4; peak[$2, $3, $1] = $5 }
     END {
         label["LEFTSTR"] = "%*leftstr(abcdef,3)"; goal["LEFTSTR"] = 1.5
         label["MIDSTR"] = "%*midstr(abcdef,2,3)"
@@ -61,7 +94,9 @@ awk -v runs=$runs '
         label["StdOut"] = "*stdout 200 MiB ASCII"; goal["StdOut"] = 1.1
         label["StdInFastWriter"] = "%*stdin() 200 MiB, fast writer"; goal["StdInFastWriter"] = 1.1
         label["StdInSlowWriter"] = "%*stdin() 8 MiB, slow writer"; goal["StdInSlowWriter"] = 1.5
-        printf "%-32s %12s %12s %7s %6s\n", "measure (median of " runs " runs)", "module", "plain C", "ratio", "goal"
+        rows = split("LEFTSTR MIDSTR PADDING NOWDATETIME FINDDRIVE VERSION StdInFastWriter StdInSlowWriter StdOut", order, " ")
+        printf "%-32s %12s %12s %7s %6s %8s %s\n", "measure (median of " runs " runs)", "module", "plain C",
+            "ratio", "goal", "", "instructions (a call; *stdout: a unit)"
         for (r = 1; r <= rows; r++) {
             name = order[r]
             for (i = 1; i <= runs; i++) {
@@ -71,9 +106,14 @@ awk -v runs=$runs '
             unit = name ~ /^Std/ ? "ms" : "ns"
             g = name in goal ? sprintf("%.1f", goal[name]) : "-"
             rm = median(ratio, runs)
-            verdict = !(name in goal) ? "" : rm <= goal[name] ? "  ok" : "  MISSED"
-            printf "%-32s %9.1f %s %9.1f %s %7.2f %6s%s\n", label[name], median(m, runs), unit,
-                median(p, runs), unit, rm, g, verdict
+            verdict = !(name in goal) ? "" : rm <= goal[name] ? "ok" : "MISSED"
+            counts = ""
+            if ((name, "module") in counted)
+                counts = sprintf(name == "StdOut" ? "%5.2f / %5.2f = %.2f" : "%5d / %5d = %.2f",
+                                 counted[name, "module"], counted[name, "plain"],
+                                 counted[name, "module"] / counted[name, "plain"])
+            printf "%-32s %9.1f %s %9.1f %s %7.2f %6s %-8s %s\n", label[name], median(m, runs), unit,
+                median(p, runs), unit, rm, g, verdict, counts
         }
         for (i = 1; i <= runs; i++) { m[i] = peak["StdInFastWriter", "module", i]; p[i] = peak["StdInFastWriter", "plain", i] }
         printf "peak memory, %%*stdin() of 200 MiB: module %.0f MiB, plain C %.0f MiB\n", median(m, runs), median(p, runs)

@@ -4,6 +4,7 @@
 // of 1024 units by a cast and write them. bench/run_all.sh runs each side
 // in a process of its own, so that its peak memory is its own.
 #include "bench/bench_call.h"
+#include "bench/single_calls.h"
 
 #include <benchmark/benchmark.h>
 
@@ -137,13 +138,9 @@ void BM_StdInSlowWriter(benchmark::State& state) {
 
 // 200 MiB as 3200 texts of 64 Ki letters: each too long for one conversion,
 // so it goes out in pieces of 1024 units, 1024 bytes each.
-// 200 MiB as 3200 texts of 64 Ki letters: each too long for one conversion,
-// so it goes out in pieces of 1024 units, 1024 bytes each.
 void BM_StdOut(benchmark::State& state) {
     const size_t textUnits = 64 * 1024, texts = 3200;
-    std::u16string text(textUnits, u'a');
-    for (size_t i = 0; i < textUnits; ++i)
-        text[i] = static_cast<char16_t>(u'a' + i % 26);
+    std::u16string text = StdOutText(textUnits);
     BenchCall c(u"STDOUT", {text});
     fflush(stdout);
     int saved = dup(1);
@@ -152,20 +149,10 @@ void BM_StdOut(benchmark::State& state) {
     close(sink);
     for (auto _ : state) {
         for (size_t t = 0; t < texts; ++t) {
-            if (state.range(0) == 0) {
+            if (state.range(0) == 0)
                 c.Run(MODCALL_COMMAND);
-                continue;
-            }
-            char out[1024];
-            for (size_t at = 0; at < textUnits; at += 1024) {
-                for (size_t i = 0; i < 1024; ++i)
-                    out[i] = static_cast<char>(text[at + i]);
-                for (size_t done = 0; done < 1024;) {
-                    ssize_t w = write(1, out + done, 1024 - done);
-                    if (w <= 0) break;
-                    done += static_cast<size_t>(w);
-                }
-            }
+            else
+                PlainStdOut(text.c_str(), textUnits);
         }
     }
     dup2(saved, 1);
