@@ -126,7 +126,7 @@ constexpr uintptr_t PAGE_BYTES = 4096;
 // The caller's name against the row's: word by word when the words stay
 // within the name's page (the units past the caller's NUL that they read are
 // masked off or already differ), otherwise unit by unit.
-template <size_t ROW> __attribute__((no_sanitize_address)) bool HasRowName(const char16_t* name) {
+template <size_t ROW> MURLIN_READS_PAST_NUL bool HasRowName(const char16_t* name) {
     constexpr NameWords row = WordsOf(DISPATCH_TABLE[ROW]);
     static_assert(row.count <= MAX_NAME_WORDS, "a dispatch name fits MAX_NAME_WORDS words");
     if ((reinterpret_cast<uintptr_t>(name) & (PAGE_BYTES - 1)) > PAGE_BYTES - row.count * 8)

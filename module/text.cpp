@@ -30,10 +30,6 @@ size_t TextLengthWithinByUnits(const char16_t* text, size_t limit) {
 #if defined(__SSE2__)
 namespace {
 
-// These read whole aligned groups of 128 bytes, units after the NUL among
-// them; see TextLength.
-#define MURLIN_READS_PAST_NUL __attribute__((no_sanitize_address))
-
 // True when one of the eight blocks holds a NUL: each looked at.
 MURLIN_READS_PAST_NUL __attribute__((noinline)) bool AnyNulIn(const __m128i* b) {
     const __m128i zero = _mm_setzero_si128();

@@ -79,6 +79,42 @@ TEST(FileTimes, LocalTimeIsAWholeOffsetAway) {
                 now.wMilliseconds <= 999);
 }
 
+#if !defined(_WIN32)
+// The local time is kept for the rest of its second; a zone set in between
+// must still show at once.
+TEST(LocalTime, FollowsANewZoneWithinTheSameSecond) {
+    const char* saved = getenv("TZ");
+    std::string savedZone = saved != nullptr ? saved : "";
+    struct Zone {
+        const char* tz;
+        int hoursAhead;
+    };
+    const Zone zones[] = {{"UTC0", 0}, {"XST-5", 5}, {"YST+3", -3}, {"UTC0", 0}};
+    for (const Zone& zone : zones) {
+        setenv("TZ", zone.tz, 1);
+        tzset();
+        // Read until the UTC hour is the same either side of the local time.
+        for (int attempt = 0;; ++attempt) {
+            time_t before = time(nullptr);
+            os::SYSTEMTIME local{};
+            os::GetLocalTime(&local);
+            time_t after = time(nullptr);
+            struct tm utc;
+            gmtime_r(&before, &utc);
+            if (before / 3600 == after / 3600 || attempt == 3) {
+                EXPECT_EQ((utc.tm_hour + zone.hoursAhead + 24) % 24, local.wHour) << zone.tz;
+                break;
+            }
+        }
+    }
+    if (saved != nullptr)
+        setenv("TZ", savedZone.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+#endif
+
 class FileLookup : public ::testing::Test {
   protected:
     void SetUp() override {
