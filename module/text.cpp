@@ -128,13 +128,13 @@ MURLIN_READS_PAST_NUL size_t BytesToNul(uintptr_t address, uintptr_t stop) {
 
 } // namespace
 
-size_t TextLength(const char16_t* text) {
+MURLIN_READS_PAST_NUL size_t TextLength(const char16_t* text) {
     uintptr_t address = reinterpret_cast<uintptr_t>(text);
     if ((address & 1) != 0) return TextLengthByUnits(text);
     return BytesToNul(address, UINTPTR_MAX) / sizeof(char16_t);
 }
 
-size_t TextLengthWithin(const char16_t* text, size_t limit) {
+MURLIN_READS_PAST_NUL size_t TextLengthWithin(const char16_t* text, size_t limit) {
     uintptr_t address = reinterpret_cast<uintptr_t>(text);
     if ((address & 1) != 0) return TextLengthWithinByUnits(text, limit);
     uintptr_t room = (UINTPTR_MAX - address) / sizeof(char16_t);
@@ -187,6 +187,24 @@ template <typename Word> void CopyEnds(char16_t* destination, const char16_t* so
 }
 
 } // namespace
+
+// A unit repeated: 2 to 8 of them in two stores that may overlap, more in
+// a loop.
+void FillUnits(char16_t* destination, char16_t unit, size_t count) {
+    if (count - 2 <= 6) {
+        uint64_t four = unit * 0x0001000100010001ull;
+        if (count >= 4) {
+            __builtin_memcpy(destination, &four, 8);
+            __builtin_memcpy(destination + count - 4, &four, 8);
+        } else {
+            __builtin_memcpy(destination, &four, 4);
+            __builtin_memcpy(destination + count - 2, &four, 4);
+        }
+        return;
+    }
+    for (size_t i = 0; i < count; ++i)
+        destination[i] = unit;
+}
 
 // Most values are short: 2 to 8 units go in two moves instead of a loop.
 void CopyUnits(char16_t* destination, const char16_t* source, size_t count) {

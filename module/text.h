@@ -22,6 +22,9 @@ bool TextEqual(const char16_t* a, const char16_t* b);
 // True when needle occurs anywhere inside text (an empty needle always does).
 bool TextContains(const char16_t* text, const char16_t* needle);
 
+// Writes count copies of unit, and no NUL.
+void FillUnits(char16_t* destination, char16_t unit, size_t count);
+
 // Copies count units and writes a NUL after them.
 void CopyUnits(char16_t* destination, const char16_t* source, size_t count);
 

@@ -92,8 +92,7 @@ int32_t PadLeft(HostInfo* host, ModuleCall* call) {
                          : static_cast<int32_t>(textLength);
     char16_t* out = call->resultBuffer;
     int32_t padCount = length < width ? width - length : 0;
-    for (int32_t i = 0; i < padCount; ++i)
-        out[i] = pad;
+    FillUnits(out, pad, static_cast<size_t>(padCount));
     CopyUnits(out + padCount, text, static_cast<size_t>(length));
     return RESULT_SERVED;
 }

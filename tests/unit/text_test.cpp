@@ -43,6 +43,28 @@ TEST(TextLengthWithin, StopsAtTheNulOrTheLimit) {
     }
 }
 
+// Every count writes exactly its units: none before, none after (copies
+// write their NUL there and no further).
+TEST(ShortMoves, FillAndCopyTouchOnlyTheirUnits) {
+    for (size_t count = 0; count < 20; ++count) {
+        std::vector<char16_t> source(count + 1, 0);
+        for (size_t i = 0; i < count; ++i)
+            source[i] = static_cast<char16_t>(u'a' + i);
+        std::vector<char16_t> filled(count + 4, u'#'), copied(count + 4, u'#');
+        FillUnits(filled.data() + 1, u'p', count);
+        CopyUnits(copied.data() + 1, source.data(), count);
+        ASSERT_EQ(u'#', filled[0]) << count;
+        ASSERT_EQ(u'#', copied[0]) << count;
+        for (size_t i = 0; i < count; ++i) {
+            ASSERT_EQ(u'p', filled[1 + i]) << count;
+            ASSERT_EQ(source[i], copied[1 + i]) << count;
+        }
+        ASSERT_EQ(u'#', filled[1 + count]) << count;
+        ASSERT_EQ(0, copied[1 + count]) << count;
+        ASSERT_EQ(u'#', copied[2 + count]) << count;
+    }
+}
+
 #if !defined(_WIN32)
 // Texts that end right before a page that cannot be read: whole blocks and
 // rounds are read, but never across the page's end.
