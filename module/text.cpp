@@ -127,6 +127,40 @@ MURLIN_READS_PAST_NUL size_t BytesToNul(uintptr_t address, uintptr_t stop) {
 }
 
 } // namespace
+#else
+namespace {
+
+constexpr uintptr_t LANE_ONES = ~uintptr_t{0} / 0xFFFF;
+constexpr uintptr_t LANE_HIGHS = LANE_ONES << 15;
+
+// The bit-trick that tells whether any 16-bit lane of a word is zero (exact
+// as to whether; the lowest zero lane is then found unit by unit).
+bool HasZeroUnit(uintptr_t word) {
+    return ((word - LANE_ONES) & ~word & LANE_HIGHS) != 0;
+}
+
+// BytesToNul without vector registers: units up to a word boundary, then
+// aligned words of two or four units. An aligned word lies within one page,
+// so the units after the NUL in its word are read without any fault.
+MURLIN_READS_PAST_NUL size_t BytesToNul(uintptr_t address, uintptr_t stop) {
+    auto* unit = reinterpret_cast<const char16_t*>(address);
+    for (; reinterpret_cast<uintptr_t>(unit) % sizeof(uintptr_t) != 0; ++unit) {
+        if (reinterpret_cast<uintptr_t>(unit) >= stop) return stop - address;
+        if (*unit == 0) return reinterpret_cast<uintptr_t>(unit) - address;
+    }
+    for (;; unit += sizeof(uintptr_t) / sizeof(char16_t)) {
+        if (reinterpret_cast<uintptr_t>(unit) >= stop) return stop - address;
+        uintptr_t word;
+        __builtin_memcpy(&word, unit, sizeof word);
+        if (HasZeroUnit(word)) break;
+    }
+    while (*unit != 0)
+        ++unit;
+    return reinterpret_cast<uintptr_t>(unit) - address;
+}
+
+} // namespace
+#endif
 
 MURLIN_READS_PAST_NUL size_t TextLength(const char16_t* text) {
     uintptr_t address = reinterpret_cast<uintptr_t>(text);
@@ -142,15 +176,6 @@ MURLIN_READS_PAST_NUL size_t TextLengthWithin(const char16_t* text, size_t limit
     size_t n = BytesToNul(address, stop) / sizeof(char16_t);
     return n < limit ? n : limit;
 }
-#else
-size_t TextLength(const char16_t* text) {
-    return TextLengthByUnits(text);
-}
-
-size_t TextLengthWithin(const char16_t* text, size_t limit) {
-    return TextLengthWithinByUnits(text, limit);
-}
-#endif
 
 bool TextEqual(const char16_t* a, const char16_t* b) {
     for (;; ++a, ++b) {
