@@ -85,25 +85,28 @@ int32_t CopyAsciiRounds(const char16_t* from, int32_t n, char* to) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The same with 32 units to a register, on processors that have them: half
-// the instructions for a long text.
+// The same with 16 units to a register, 128 units a round, on processors
+// that have them: a third of the instructions for a long text.
 __attribute__((target("avx2"))) int32_t CopyAsciiRoundsWide(const char16_t* from, int32_t n,
                                                             char* to) {
-    const __m256i lift = _mm256_set1_epi16(0x7F80);
+    const __m256i high = _mm256_set1_epi16(static_cast<short>(0xFF80));
     int32_t i = 0;
-    for (; i + 64 <= n; i += 64) {
+    for (; i + 128 <= n; i += 128) {
         auto* in = reinterpret_cast<const __m256i*>(from + i);
-        __m256i v0 = _mm256_loadu_si256(in), v1 = _mm256_loadu_si256(in + 1);
-        __m256i v2 = _mm256_loadu_si256(in + 2), v3 = _mm256_loadu_si256(in + 3);
-        __m256i all = _mm256_or_si256(_mm256_or_si256(v0, v1), _mm256_or_si256(v2, v3));
-        if ((static_cast<unsigned>(_mm256_movemask_epi8(_mm256_adds_epu16(all, lift))) &
-             0xAAAAAAAAu) != 0)
-            break;
+        __m256i v[8];
+        for (int k = 0; k < 8; ++k)
+            v[k] = _mm256_loadu_si256(in + k);
+        __m256i all = _mm256_or_si256(
+            _mm256_or_si256(_mm256_or_si256(v[0], v[1]), _mm256_or_si256(v[2], v[3])),
+            _mm256_or_si256(_mm256_or_si256(v[4], v[5]), _mm256_or_si256(v[6], v[7])));
+        // Any unit of 0x80 or above has a bit in common with 0xFF80.
+        if (!_mm256_testz_si256(all, high)) break;
         // The packs work within each half of the register; the quarters
         // are put back in order.
         auto* out = reinterpret_cast<__m256i*>(to + i);
-        _mm256_storeu_si256(out, _mm256_permute4x64_epi64(_mm256_packus_epi16(v0, v1), 0xD8));
-        _mm256_storeu_si256(out + 1, _mm256_permute4x64_epi64(_mm256_packus_epi16(v2, v3), 0xD8));
+        for (int k = 0; k < 4; ++k)
+            _mm256_storeu_si256(out + k, _mm256_permute4x64_epi64(
+                                             _mm256_packus_epi16(v[2 * k], v[2 * k + 1]), 0xD8));
     }
     return i;
 }
