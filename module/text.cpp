@@ -141,8 +141,10 @@ bool HasZeroUnit(uintptr_t word) {
 
 // BytesToNul without vector registers: units up to a word boundary, then
 // aligned words of two or four units. An aligned word lies within one page,
-// so the units after the NUL in its word are read without any fault.
-MURLIN_READS_PAST_NUL size_t BytesToNul(uintptr_t address, uintptr_t stop) {
+// so the units after the NUL in its word are read without any fault. One
+// copy serves both measures.
+MURLIN_READS_PAST_NUL __attribute__((noinline)) size_t BytesToNul(uintptr_t address,
+                                                                  uintptr_t stop) {
     auto* unit = reinterpret_cast<const char16_t*>(address);
     for (; reinterpret_cast<uintptr_t>(unit) % sizeof(uintptr_t) != 0; ++unit) {
         if (reinterpret_cast<uintptr_t>(unit) >= stop) return stop - address;
@@ -213,10 +215,18 @@ template <typename Word> void CopyEnds(char16_t* destination, const char16_t* so
 
 } // namespace
 
+// Builds for size (the shipped DLLs, held to 20 KiB) keep the plain loops
+// below; the others move short runs in two steps.
+#if defined(__OPTIMIZE_SIZE__)
+constexpr bool SHORT_MOVES = false;
+#else
+constexpr bool SHORT_MOVES = true;
+#endif
+
 // A unit repeated: 2 to 8 of them in two stores that may overlap, more in
 // a loop.
 void FillUnits(char16_t* destination, char16_t unit, size_t count) {
-    if (count - 2 <= 6) {
+    if (SHORT_MOVES && count - 2 <= 6) {
         uint64_t four = unit * 0x0001000100010001ull;
         if (count >= 4) {
             __builtin_memcpy(destination, &four, 8);
@@ -233,7 +243,7 @@ void FillUnits(char16_t* destination, char16_t unit, size_t count) {
 
 // Most values are short: 2 to 8 units go in two moves instead of a loop.
 void CopyUnits(char16_t* destination, const char16_t* source, size_t count) {
-    if (count - 2 <= 6) {
+    if (SHORT_MOVES && count - 2 <= 6) {
         if (count >= 4)
             CopyEnds<uint64_t>(destination, source, count);
         else
