@@ -165,7 +165,7 @@ void BM_StdOut(benchmark::State& state) {
 BENCHMARK(BM_StdInFastWriter)
     ->Arg(0)
     ->Arg(1)
-    ->Iterations(3)
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_StdInSlowWriter)
