@@ -12,6 +12,10 @@
 #include "platform/win32_emulation/utf8_sequences.h"
 #include "streams/wide_text_buffer.h"
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr os::DWORD FIRST_READ_BYTES = 1023;
@@ -91,15 +95,22 @@ int32_t Convert(InputDecoder* decoder, uint32_t count, char16_t* destination, ui
     return k + 1;
 }
 
-// Converts the held bytes and the count just read behind them into
-// destination (room units, NUL included), holding back an unfinished
-// character for the next block. Returns the converter's result: the units
-// written with the NUL, or 0 on failure (destination then holds the empty
-// text).
-// Where the first zero byte of b[from, end) stands, or end. Eight bytes a
-// round: input seldom holds one, and a byte at a time cost more than the
-// conversion.
+// Where the first zero byte of b[from, end) stands, or end. Many bytes a
+// round, none read outside the range: input seldom holds one, and a byte at
+// a time cost more than the conversion.
 uint32_t FirstZeroByte(const uint8_t* b, uint32_t from, uint32_t end) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; from + 64 <= end; from += 64) {
+        auto* block = reinterpret_cast<const __m128i*>(b + from);
+        __m128i any = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block), zero),
+                         _mm_cmpeq_epi8(_mm_loadu_si128(block + 1), zero)),
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block + 2), zero),
+                         _mm_cmpeq_epi8(_mm_loadu_si128(block + 3), zero)));
+        if (_mm_movemask_epi8(any) != 0) break;
+    }
+#endif
     constexpr uint64_t ONES = 0x0101010101010101ull;
     constexpr uint64_t HIGHS = 0x8080808080808080ull;
     for (; from + 8 <= end; from += 8) {
@@ -112,6 +123,11 @@ uint32_t FirstZeroByte(const uint8_t* b, uint32_t from, uint32_t end) {
     return from;
 }
 
+// Converts the held bytes and the count just read behind them into
+// destination (room units, NUL included), holding back an unfinished
+// character for the next block. Returns the converter's result: the units
+// written with the NUL, or 0 on failure (destination then holds the empty
+// text).
 int32_t ConvertBlock(InputDecoder* decoder, os::DWORD count, char16_t* destination, uint32_t room) {
     auto* b = reinterpret_cast<uint8_t*>(decoder->bytes);
     uint32_t end = decoder->held + count;

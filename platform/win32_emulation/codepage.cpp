@@ -139,8 +139,32 @@ int32_t CopyAsciiBlocks(const char16_t* from, int32_t n, char* to) {
     return i;
 }
 
-int32_t CopyAsciiBlocks(const unsigned char* from, int32_t n, char16_t* to) {
+#if defined(__x86_64__) && defined(__GNUC__)
+// Bytes widened 64 a round while all are ASCII, on processors with 32-byte
+// registers; returns how many were copied.
+__attribute__((target("avx2"))) int32_t WidenAsciiRoundsWide(const unsigned char* from,
+                                                             int32_t n, char16_t* to) {
     int32_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i + 32));
+        if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) != 0) break;
+        auto* out = reinterpret_cast<__m256i*>(to + i);
+        _mm256_storeu_si256(out, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(a)));
+        _mm256_storeu_si256(out + 1, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(a, 1)));
+        _mm256_storeu_si256(out + 2, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(b)));
+        _mm256_storeu_si256(out + 3, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(b, 1)));
+    }
+    return i;
+}
+#else
+int32_t WidenAsciiRoundsWide(const unsigned char*, int32_t, char16_t*) {
+    return 0;
+}
+#endif
+
+int32_t CopyAsciiBlocks(const unsigned char* from, int32_t n, char16_t* to) {
+    int32_t i = HasWideRegisters() ? WidenAsciiRoundsWide(from, n, to) : 0;
     for (; i + 16 <= n; i += 16) {
         __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
         if (_mm_movemask_epi8(a) != 0) break;

@@ -140,7 +140,8 @@ TEST(CodePage, SizesCountsAndShortOutputs) {
 }
 
 // Long runs of ASCII, copied many units at once, with one other unit at
-// every place: the letters come out in order and the other unit as itself.
+// every place: the letters come out in order and the other unit as itself,
+// either way.
 TEST(CodePage, LongAsciiRunsKeepTheirOrderAroundAnotherUnit) {
     const struct {
         char16_t unit;
@@ -153,6 +154,7 @@ TEST(CodePage, LongAsciiRunsKeepTheirOrderAroundAnotherUnit) {
         for (size_t i = 0; i < length; ++i)
             bytes[i] = units[i] = static_cast<char>('a' + i % 26);
         ASSERT_EQ(bytes, Encode(ANSI, units, 400)) << length;
+        ASSERT_EQ(units, Decode(ANSI, bytes, 400)) << length;
         if (length > 1) {
             ASSERT_EQ("fail", Encode(UTF8, units, int32_t(length) - 1)) << length;
         }
@@ -168,6 +170,7 @@ TEST(CodePage, LongAsciiRunsKeepTheirOrderAroundAnotherUnit) {
                 utf8.replace(at, 1, other.utf8);
                 ASSERT_EQ(ansi, Encode(ANSI, in, 400)) << length << " " << at;
                 ASSERT_EQ(utf8, Encode(UTF8, in, 400)) << length << " " << at;
+                ASSERT_EQ(in, Decode(UTF8, utf8, 400)) << length << " " << at;
             }
         }
     }

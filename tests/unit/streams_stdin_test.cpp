@@ -244,6 +244,24 @@ TEST_F(StdInTest, ZeroBytesAreLeftOutAndTheRestKept) {
     }
 }
 
+// A zero byte at every place of the first rounds of a block and at its end:
+// it alone is left out.
+TEST_F(StdInTest, AZeroByteIsFoundWhereverItStands) {
+    std::string letters(1024, 'x');
+    for (size_t i = 0; i < letters.size(); ++i)
+        letters[i] = static_cast<char>('a' + i % 26);
+    for (size_t at = 0; at < 1024; at = at == 140 ? 1000 : at + 1) {
+        std::string input = letters;
+        input[at] = 0;
+        std::string expected = letters;
+        expected.erase(at, 1);
+        fake::Reset();
+        AcceptLongResults();
+        pipe = ScriptedPipe{input, {}, false};
+        ASSERT_EQ(Utf16(expected), Run()) << at;
+    }
+}
+
 TEST_F(StdInTest, ALeadByteOfTheAnsiCodePageIsHeldForTheNextBlock) {
     fake::State().isDBCSLeadByte = [](uint32_t, uint8_t b) { return os::BOOL(b == 0x81); };
     std::vector<std::string> blocks;
