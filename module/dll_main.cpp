@@ -3,4 +3,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMainCRTStartup(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+extern "C" BOOL WINAPI DllMainCRTStartup(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}

@@ -37,8 +37,7 @@ int memcmp(const void* a, const void* b, size_t count) {
     auto* x = static_cast<const unsigned char*>(a);
     auto* y = static_cast<const unsigned char*>(b);
     for (; count != 0; --count, ++x, ++y)
-        if (*x != *y)
-            return *x < *y ? -1 : 1;
+        if (*x != *y) return *x < *y ? -1 : 1;
     return 0;
 }
 

@@ -117,7 +117,8 @@ constexpr NameWords WordsOf(const DispatchRow& row) {
     return words;
 }
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "names are compared as little-endian words");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "names are compared as little-endian words");
 
 // Memory is mapped in pages of 4096 bytes or a multiple of that; words read
 // within the caller's page cannot fault, whatever lies past its NUL.
@@ -177,7 +178,8 @@ template <size_t... ROW> constexpr SlotTable BuildSlots(std::index_sequence<ROW.
     constexpr Handler servers[] = {ServerOf<ROW>()...};
     for (size_t i = 0; i < ROW_COUNT; ++i) {
         const DispatchRow& row = DISPATCH_TABLE[i];
-        table.slot[SlotOf(row.key, SLOT_MULTIPLIER)] = Slot{row.key, row.kind, row.name, servers[i]};
+        table.slot[SlotOf(row.key, SLOT_MULTIPLIER)] =
+            Slot{row.key, row.kind, row.name, servers[i]};
     }
     return table;
 }

@@ -204,7 +204,8 @@ namespace {
 // The units of a Word at source and at source + count - units, both read
 // before either is written: count units in two moves that may overlap each
 // other, for any count from units to twice that, touching no unit outside.
-template <typename Word> void CopyEnds(char16_t* destination, const char16_t* source, size_t count) {
+template <typename Word>
+void CopyEnds(char16_t* destination, const char16_t* source, size_t count) {
     constexpr size_t units = sizeof(Word) / sizeof(char16_t);
     Word first, last;
     __builtin_memcpy(&first, source, sizeof first);

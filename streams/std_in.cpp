@@ -103,11 +103,10 @@ uint32_t FirstZeroByte(const uint8_t* b, uint32_t from, uint32_t end) {
     const __m128i zero = _mm_setzero_si128();
     for (; from + 64 <= end; from += 64) {
         auto* block = reinterpret_cast<const __m128i*>(b + from);
-        __m128i any = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block), zero),
-                         _mm_cmpeq_epi8(_mm_loadu_si128(block + 1), zero)),
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block + 2), zero),
-                         _mm_cmpeq_epi8(_mm_loadu_si128(block + 3), zero)));
+        __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block), zero),
+                                                _mm_cmpeq_epi8(_mm_loadu_si128(block + 1), zero)),
+                                   _mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block + 2), zero),
+                                                _mm_cmpeq_epi8(_mm_loadu_si128(block + 3), zero)));
         if (_mm_movemask_epi8(any) != 0) break;
     }
 #endif

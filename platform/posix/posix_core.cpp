@@ -12,8 +12,12 @@
 
 namespace os {
 
-HANDLE GetProcessHeap() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(1)); }
-void* HeapAlloc(HANDLE, DWORD, uintptr_t bytes) { return malloc(bytes == 0 ? 1 : bytes); }
+HANDLE GetProcessHeap() {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(1));
+}
+void* HeapAlloc(HANDLE, DWORD, uintptr_t bytes) {
+    return malloc(bytes == 0 ? 1 : bytes);
+}
 void* HeapReAlloc(HANDLE, DWORD, void* block, uintptr_t bytes) {
     return realloc(block, bytes == 0 ? 1 : bytes);
 }
@@ -26,8 +30,7 @@ int32_t MessageBoxW(HWND, const char16_t* text, const char16_t* caption, uint32_
     char utf8[8192];
     if (caption != nullptr && Utf16ToUtf8(caption, utf8, sizeof utf8) >= 0)
         fprintf(stderr, "[%s] ", utf8);
-    if (Utf16ToUtf8(text, utf8, sizeof utf8) < 0)
-        utf8[0] = 0;
+    if (Utf16ToUtf8(text, utf8, sizeof utf8) < 0) utf8[0] = 0;
     fprintf(stderr, "%s\n", utf8);
     fflush(stderr);
     return 1; // IDOK

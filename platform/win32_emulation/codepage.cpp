@@ -142,8 +142,8 @@ int32_t CopyAsciiBlocks(const char16_t* from, int32_t n, char* to) {
 #if defined(__x86_64__) && defined(__GNUC__)
 // Bytes widened 64 a round while all are ASCII, on processors with 32-byte
 // registers; returns how many were copied.
-__attribute__((target("avx2"))) int32_t WidenAsciiRoundsWide(const unsigned char* from,
-                                                             int32_t n, char16_t* to) {
+__attribute__((target("avx2"))) int32_t WidenAsciiRoundsWide(const unsigned char* from, int32_t n,
+                                                             char16_t* to) {
     int32_t i = 0;
     for (; i + 64 <= n; i += 64) {
         __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));

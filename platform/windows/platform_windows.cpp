@@ -19,9 +19,15 @@ static_assert(sizeof(::BY_HANDLE_FILE_INFORMATION) == sizeof(os::BY_HANDLE_FILE_
 static_assert(sizeof(::WIN32_FIND_DATAW) == sizeof(os::WIN32_FIND_DATAW), "WIN32_FIND_DATAW");
 static_assert(sizeof(::OSVERSIONINFOW) == sizeof(os::OSVERSIONINFOW), "OSVERSIONINFOW");
 
-inline LPCWSTR W(const char16_t* s) { return reinterpret_cast<LPCWSTR>(s); }
-inline LPWSTR W(char16_t* s) { return reinterpret_cast<LPWSTR>(s); }
-inline ::DWORD* D(os::DWORD* p) { return reinterpret_cast<::DWORD*>(p); }
+inline LPCWSTR W(const char16_t* s) {
+    return reinterpret_cast<LPCWSTR>(s);
+}
+inline LPWSTR W(char16_t* s) {
+    return reinterpret_cast<LPWSTR>(s);
+}
+inline ::DWORD* D(os::DWORD* p) {
+    return reinterpret_cast<::DWORD*>(p);
+}
 
 constexpr int32_t WSPRINTF_LIMIT = 1023;
 constexpr int32_t WSPRINTF_ROOM = 1040;
@@ -30,14 +36,18 @@ constexpr int32_t WSPRINTF_ROOM = 1040;
 
 namespace os {
 
-HANDLE GetProcessHeap() { return ::GetProcessHeap(); }
+HANDLE GetProcessHeap() {
+    return ::GetProcessHeap();
+}
 void* HeapAlloc(HANDLE heap, DWORD flags, uintptr_t bytes) {
     return ::HeapAlloc(heap, flags, bytes);
 }
 void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, uintptr_t bytes) {
     return ::HeapReAlloc(heap, flags, block, bytes);
 }
-BOOL HeapFree(HANDLE heap, DWORD flags, void* block) { return ::HeapFree(heap, flags, block); }
+BOOL HeapFree(HANDLE heap, DWORD flags, void* block) {
+    return ::HeapFree(heap, flags, block);
+}
 
 int32_t MessageBoxW(HWND owner, const char16_t* text, const char16_t* caption, uint32_t type) {
     return ::MessageBoxW(static_cast<::HWND>(owner), W(text), W(caption), type);
@@ -52,17 +62,17 @@ int32_t wsprintfW(char16_t* buffer, const char16_t* format, ...) {
     va_start(args, format);
     int32_t written = ::wvsprintfW(room, W(format), args);
     va_end(args);
-    if (written < 0)
-        written = 0;
-    if (written > WSPRINTF_LIMIT)
-        written = WSPRINTF_LIMIT;
+    if (written < 0) written = 0;
+    if (written > WSPRINTF_LIMIT) written = WSPRINTF_LIMIT;
     for (int32_t i = 0; i < written; ++i)
         buffer[i] = static_cast<char16_t>(room[i]);
     buffer[written] = 0;
     return written;
 }
 
-HANDLE GetStdHandle(DWORD id) { return ::GetStdHandle(id); }
+HANDLE GetStdHandle(DWORD id) {
+    return ::GetStdHandle(id);
+}
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped) {
     return ::ReadFile(file, buffer, bytesToRead, D(bytesRead),
                       static_cast<LPOVERLAPPED>(overlapped));
@@ -77,7 +87,9 @@ BOOL PeekNamedPipe(HANDLE pipe, void* buffer, DWORD bufferSize, DWORD* bytesRead
     return ::PeekNamedPipe(pipe, buffer, bufferSize, D(bytesRead), D(totalBytesAvail),
                            D(bytesLeftThisMessage));
 }
-void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+void Sleep(DWORD milliseconds) {
+    ::Sleep(milliseconds);
+}
 
 int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, int32_t byteCount,
                             char16_t* wide, int32_t wideCount) {
@@ -86,8 +98,8 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, i
 int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,
                             char* bytes, int32_t byteCount, const char* defaultChar,
                             BOOL* usedDefaultChar) {
-    return ::WideCharToMultiByte(codePage, flags, W(wide), wideCount, bytes, byteCount,
-                                 defaultChar, reinterpret_cast<::BOOL*>(usedDefaultChar));
+    return ::WideCharToMultiByte(codePage, flags, W(wide), wideCount, bytes, byteCount, defaultChar,
+                                 reinterpret_cast<::BOOL*>(usedDefaultChar));
 }
 BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
     return ::IsDBCSLeadByteEx(codePage, testChar);
@@ -102,11 +114,15 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
     return ::GetFileInformationByHandle(file,
                                         reinterpret_cast<::BY_HANDLE_FILE_INFORMATION*>(info));
 }
-BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
+BOOL CloseHandle(HANDLE handle) {
+    return ::CloseHandle(handle);
+}
 HANDLE FindFirstFileW(const char16_t* name, WIN32_FIND_DATAW* data) {
     return ::FindFirstFileW(W(name), reinterpret_cast<::WIN32_FIND_DATAW*>(data));
 }
-BOOL FindClose(HANDLE search) { return ::FindClose(search); }
+BOOL FindClose(HANDLE search) {
+    return ::FindClose(search);
+}
 BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local) {
     return ::FileTimeToLocalFileTime(reinterpret_cast<const ::FILETIME*>(utc),
                                      reinterpret_cast<::FILETIME*>(local));
@@ -115,10 +131,16 @@ BOOL FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* split) {
     return ::FileTimeToSystemTime(reinterpret_cast<const ::FILETIME*>(time),
                                   reinterpret_cast<::SYSTEMTIME*>(split));
 }
-void GetLocalTime(SYSTEMTIME* now) { ::GetLocalTime(reinterpret_cast<::SYSTEMTIME*>(now)); }
+void GetLocalTime(SYSTEMTIME* now) {
+    ::GetLocalTime(reinterpret_cast<::SYSTEMTIME*>(now));
+}
 
-DWORD GetLogicalDrives() { return ::GetLogicalDrives(); }
-DWORD GetFileAttributesW(const char16_t* path) { return ::GetFileAttributesW(W(path)); }
+DWORD GetLogicalDrives() {
+    return ::GetLogicalDrives();
+}
+DWORD GetFileAttributesW(const char16_t* path) {
+    return ::GetFileAttributesW(W(path));
+}
 BOOL GetVolumeInformationW(const char16_t* root, char16_t* label, DWORD labelSize, DWORD* serial,
                            DWORD* maxComponentLength, DWORD* fileSystemFlags,
                            char16_t* fileSystemName, DWORD fileSystemNameSize) {
@@ -126,11 +148,21 @@ BOOL GetVolumeInformationW(const char16_t* root, char16_t* label, DWORD labelSiz
                                    D(fileSystemFlags), W(fileSystemName), fileSystemNameSize);
 }
 
-BOOL OpenClipboard(HWND owner) { return ::OpenClipboard(static_cast<::HWND>(owner)); }
-HANDLE GetClipboardData(uint32_t format) { return ::GetClipboardData(format); }
-BOOL CloseClipboard() { return ::CloseClipboard(); }
-void* GlobalLock(HGLOBAL memory) { return ::GlobalLock(memory); }
-BOOL GlobalUnlock(HGLOBAL memory) { return ::GlobalUnlock(memory); }
+BOOL OpenClipboard(HWND owner) {
+    return ::OpenClipboard(static_cast<::HWND>(owner));
+}
+HANDLE GetClipboardData(uint32_t format) {
+    return ::GetClipboardData(format);
+}
+BOOL CloseClipboard() {
+    return ::CloseClipboard();
+}
+void* GlobalLock(HGLOBAL memory) {
+    return ::GlobalLock(memory);
+}
+BOOL GlobalUnlock(HGLOBAL memory) {
+    return ::GlobalUnlock(memory);
+}
 
 BOOL GetVersionExW(OSVERSIONINFOW* info) {
     return ::GetVersionExW(reinterpret_cast<::OSVERSIONINFOW*>(info));
@@ -145,6 +177,8 @@ LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* nameCount, DWOR
     return ::RegEnumValueW(static_cast<::HKEY>(key), index, W(name), D(nameCount), D(reserved),
                            D(type), data, D(dataSize));
 }
-LONG RegCloseKey(HKEY key) { return ::RegCloseKey(static_cast<::HKEY>(key)); }
+LONG RegCloseKey(HKEY key) {
+    return ::RegCloseKey(static_cast<::HKEY>(key));
+}
 
 } // namespace os

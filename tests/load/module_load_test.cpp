@@ -44,7 +44,9 @@ TEST_F(ModuleLoadTest, AnswersTheIdentification) {
 // struct, so a module that read the other width's order would fail here.
 struct RawCall {
     unsigned char bytes[32];
-    template <typename T> void Put(size_t offset, T value) { std::memcpy(bytes + offset, &value, sizeof value); }
+    template <typename T> void Put(size_t offset, T value) {
+        std::memcpy(bytes + offset, &value, sizeof value);
+    }
 };
 
 RawCall LayOut(const char16_t* name, char16_t* result, const char16_t* params, uint32_t count) {
@@ -68,7 +70,8 @@ RawCall LayOut(const char16_t* name, char16_t* result, const char16_t* params, u
 }
 
 TEST_F(ModuleLoadTest, ReadsTheCallRecordInThisWidthsOrder) {
-    const char16_t params[] = u"abcdef\0" u"3\0";
+    const char16_t params[] = u"abcdef\0"
+                              u"3\0";
     char16_t result[1024];
     result[0] = u'!';
     RawCall raw = LayOut(u"LEFTSTR", result, params, 2);

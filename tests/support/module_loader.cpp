@@ -6,7 +6,9 @@
 #include <dlfcn.h>
 #endif
 
-std::string BuiltModulePath() { return std::string(MURLIN_BUILD_DIR) + "/" + MURLIN_MODULE_FILE; }
+std::string BuiltModulePath() {
+    return std::string(MURLIN_BUILD_DIR) + "/" + MURLIN_MODULE_FILE;
+}
 
 LoadedModule LoadModule(const std::string& path) {
     LoadedModule module;
@@ -27,14 +29,12 @@ LoadedModule LoadModule(const std::string& path) {
     }
     module.entry = reinterpret_cast<ModuleEntryFunction>(dlsym(module.handle, "ModuleEntry"));
 #endif
-    if (module.entry == nullptr)
-        module.error = "no ModuleEntry";
+    if (module.entry == nullptr) module.error = "no ModuleEntry";
     return module;
 }
 
 void UnloadModule(LoadedModule& module) {
-    if (module.handle == nullptr)
-        return;
+    if (module.handle == nullptr) return;
 #if defined(_WIN32)
     ::FreeLibrary(static_cast<HMODULE>(module.handle));
 #else

@@ -10,7 +10,7 @@
 
 struct ProcessOptions {
     std::vector<std::pair<std::string, std::string>> env; // added to the inherited environment
-    std::string input;       // written to standard input, which is then closed
+    std::string input; // written to standard input, which is then closed
     std::string workingDirectory;
 };
 

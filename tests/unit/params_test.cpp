@@ -14,12 +14,12 @@ struct DecimalCase {
 
 TEST(ReadDecimal, ReadsBlanksThenDigitsModulo2To32) {
     const DecimalCase cases[] = {
-        {u"  42abc", 42, 4},       {u"", 0, 0},
-        {u"-5", 0, 0},             {u"+5", 0, 0},
-        {u" \t7", 0, 1},           {u"4294967295", 4294967295u, 10},
-        {u"4294967296", 0, 10},    {u"4294967297", 1, 10},
-        {u"00012", 12, 5},         {u"12 34", 12, 2},
-        {u"\uFF11", 0, 0},         {u"   ", 0, 3},
+        {u"  42abc", 42, 4},    {u"", 0, 0},
+        {u"-5", 0, 0},          {u"+5", 0, 0},
+        {u" \t7", 0, 1},        {u"4294967295", 4294967295u, 10},
+        {u"4294967296", 0, 10}, {u"4294967297", 1, 10},
+        {u"00012", 12, 5},      {u"12 34", 12, 2},
+        {u"\uFF11", 0, 0},      {u"   ", 0, 3},
     };
     for (const DecimalCase& c : cases) {
         const char16_t* cursor = c.text.c_str();
@@ -98,8 +98,7 @@ TEST_F(DeliveryTest, LongSliceDeclinedOrUnallocatedIsCutTo1008) {
         fake::Reset();
         TestCall c(u"X");
         Answer(0);
-        if (allocationFails)
-            fake::FailNth("HeapAlloc", 1);
+        if (allocationFails) fake::FailNth("HeapAlloc", 1);
         std::u16string text(3000, u'z');
         DeliverSlice(&host.info, &c.call, text.c_str(), 1009);
         EXPECT_EQ(std::u16string(1008, u'z'), c.Result());
@@ -119,7 +118,8 @@ TEST_F(DeliveryTest, UsageGoesToTheHostOrElseToOneMessageBox) {
         ASSERT_EQ(1u, fake::Count("MessageBoxW"));
         const fake::Call& box = fake::State().calls.back();
         EXPECT_EQ(u"usage", box.text);
-        EXPECT_EQ((std::vector<intptr_t>{0, 0, 0}), fake::Args(box)) << "no owner, no caption, MB_OK";
+        EXPECT_EQ((std::vector<intptr_t>{0, 0, 0}), fake::Args(box))
+            << "no owner, no caption, MB_OK";
     }
 }
 

@@ -41,15 +41,13 @@ std::u16string TestCall::Result() const {
 
 bool TestCall::GuardIntact() const {
     for (size_t i = RESULT_BUFFER_UNITS; i < buffer.size(); ++i)
-        if (buffer[i] != GUARD_UNIT)
-            return false;
+        if (buffer[i] != GUARD_UNIT) return false;
     return true;
 }
 
 bool TestCall::ResultUntouched() const {
     for (size_t i = 0; i < RESULT_BUFFER_UNITS; ++i)
-        if (buffer[i] != fill_)
-            return false;
+        if (buffer[i] != fill_) return false;
     return true;
 }
 
@@ -57,4 +55,6 @@ int32_t RunCall(TestHost& host, TestCall& call, int32_t kind) {
     return ModuleEntry(&host.info, kind, reinterpret_cast<intptr_t>(&call.call));
 }
 
-std::u16string U(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string U(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}

@@ -38,6 +38,7 @@ class TestCall {
     std::vector<char16_t> buffer;       // 1024 units and the guard
     std::vector<char16_t> paramStorage; // the ParamList
     std::u16string name;
+
   private:
     char16_t fill_;
 };
