@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev binutils clang
-        libclang-rt-14-dev)
+        libclang-rt-14-dev clang-format-14 git)
 windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
          binutils-mingw-w64-i686 wine64 wine32:i386 zip python3)
 wanted=("${native[@]}")

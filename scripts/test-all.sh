@@ -4,6 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
 status=0
+echo "=== format"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run --Werror || status=1
 for preset in linux linux-asan win64 win32; do
     echo "=== $preset"
     cmake --preset "$preset" >/dev/null
