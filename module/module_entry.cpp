@@ -95,7 +95,13 @@ constexpr uint32_t SeparatingMultiplier() {
 constexpr uint32_t SLOT_MULTIPLIER = SeparatingMultiplier();
 static_assert(SLOT_MULTIPLIER != 0, "every dispatch key has a slot of its own");
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+// A shipped DLL is held to 20 KiB: there the slot serves with the row's
+// handler, after one loop has compared the names.
+template <size_t ROW> constexpr Handler ServerOf() {
+    return DISPATCH_TABLE[ROW].handler;
+}
+#else
 // A row's name, its NUL included, as little-endian words of four units; the
 // last word's mask keeps the units up to the NUL.
 constexpr size_t WORD_UNITS = 4;
@@ -141,15 +147,7 @@ template <size_t ROW> MURLIN_READS_PAST_NUL bool HasRowName(const char16_t* name
     __builtin_memcpy(&last, name + (row.count - 1) * WORD_UNITS, sizeof last);
     return (last & row.lastMask) == row.word[row.count - 1];
 }
-#endif
 
-#if defined(_WIN32)
-// A shipped DLL is held to 20 KiB: there the slot serves with the row's
-// handler, after one loop has compared the names.
-template <size_t ROW> constexpr Handler ServerOf() {
-    return DISPATCH_TABLE[ROW].handler;
-}
-#else
 // Each row has a server of its own: it tests the caller's whole name against
 // the row's and calls the row's handler directly.
 template <size_t ROW> int32_t ServeRow(HostInfo* host, ModuleCall* call) {

@@ -6,18 +6,8 @@
 
 namespace {
 
-// Four units a round: long texts (STDIN, STDOUT) are measured often. Each
-// unit is read in order, never one past the NUL.
-size_t TextLengthByUnits(const char16_t* text) {
-    const char16_t* end = text;
-    for (;; end += 4) {
-        if (end[0] == 0) return static_cast<size_t>(end - text);
-        if (end[1] == 0) return static_cast<size_t>(end - text) + 1;
-        if (end[2] == 0) return static_cast<size_t>(end - text) + 2;
-        if (end[3] == 0) return static_cast<size_t>(end - text) + 3;
-    }
-}
-
+// Unit by unit, for a text at an odd address, which no aligned block or word
+// of units holds.
 size_t TextLengthWithinByUnits(const char16_t* text, size_t limit) {
     size_t n = 0;
     while (n < limit && text[n] != 0)
@@ -166,7 +156,7 @@ MURLIN_READS_PAST_NUL __attribute__((noinline)) size_t BytesToNul(uintptr_t addr
 
 MURLIN_READS_PAST_NUL size_t TextLength(const char16_t* text) {
     uintptr_t address = reinterpret_cast<uintptr_t>(text);
-    if ((address & 1) != 0) return TextLengthByUnits(text);
+    if ((address & 1) != 0) return TextLengthWithinByUnits(text, SIZE_MAX);
     return BytesToNul(address, UINTPTR_MAX) / sizeof(char16_t);
 }
 

@@ -33,28 +33,18 @@ int32_t WideLength(const char16_t* wide, int32_t count) {
     return n + 1;
 }
 
-// The length of the run of ASCII at the front of [s, s + n), eight bytes or
-// four units a round.
-int32_t AsciiRun(const unsigned char* s, int32_t n) {
+// The length of the run of ASCII at the front of [s, s + n), eight bytes (of
+// bytes or of units) a round.
+template <typename Unit> int32_t AsciiRun(const Unit* s, int32_t n) {
+    constexpr int32_t perWord = 8 / sizeof(Unit);
+    constexpr uint64_t notAscii = sizeof(Unit) == 1 ? 0x8080808080808080ull : 0xFF80FF80FF80FF80ull;
     int32_t i = 0;
-    for (; i + 8 <= n; i += 8) {
+    for (; i + perWord <= n; i += perWord) {
         uint64_t word;
         memcpy(&word, s + i, 8);
-        if ((word & 0x8080808080808080ull) != 0) break;
+        if ((word & notAscii) != 0) break;
     }
     while (i < n && s[i] < 0x80)
-        ++i;
-    return i;
-}
-
-int32_t AsciiRun(const char16_t* w, int32_t n) {
-    int32_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        uint64_t word;
-        memcpy(&word, w + i, 8);
-        if ((word & 0xFF80FF80FF80FF80ull) != 0) break;
-    }
-    while (i < n && w[i] < 0x80)
         ++i;
     return i;
 }
