@@ -24,7 +24,7 @@ bool OpenClipboardRetry(os::HWND window) {
 
 // Always served: a clipboard that does not open or holds no text gives the
 // empty value.
-int32_t ReadClipboardText(HostInfo* host, ModuleCall* call) {
+int32_t ClippedText(HostInfo* host, ModuleCall* call) {
     call->resultBuffer[0] = 0;
     if (!OpenClipboardRetry(host->mainWindow)) return RESULT_SERVED;
     os::HANDLE data = os::GetClipboardData(os::CF_UNICODETEXT);

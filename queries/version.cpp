@@ -26,7 +26,7 @@ VersionMode ChooseMode(const ModuleCall* call) {
 
 } // namespace
 
-int32_t ReportVersion(HostInfo* host, ModuleCall* call) {
+int32_t Version(HostInfo* host, ModuleCall* call) {
     char16_t* result = call->resultBuffer;
     VersionMode mode = ChooseMode(call);
     if (mode == VersionMode::HostVersion || mode == VersionMode::HostNumber) {

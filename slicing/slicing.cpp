@@ -50,11 +50,11 @@ int32_t SliceEnd(HostInfo* host, ModuleCall* call, const char16_t* usage, bool f
 
 } // namespace
 
-int32_t SliceLeft(HostInfo* host, ModuleCall* call) {
+int32_t LeftStr(HostInfo* host, ModuleCall* call) {
     return SliceEnd(host, call, LEFTSTR_USAGE, false);
 }
 
-int32_t SliceMid(HostInfo* host, ModuleCall* call) {
+int32_t MidStr(HostInfo* host, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, MIDSTR_USAGE);
     TextAndNumber read = ReadTextAndNumber(call);
     uint32_t index = read.number;
@@ -70,11 +70,11 @@ int32_t SliceMid(HostInfo* host, ModuleCall* call) {
     return RESULT_SERVED;
 }
 
-int32_t SliceRight(HostInfo* host, ModuleCall* call) {
+int32_t RightStr(HostInfo* host, ModuleCall* call) {
     return SliceEnd(host, call, RIGHTSTR_USAGE, true);
 }
 
-int32_t PadLeft(HostInfo* host, ModuleCall* call) {
+int32_t Padding(HostInfo* host, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, PADDING_USAGE);
     const char16_t* text = call->paramList;
     size_t textLength = TextLength(text);

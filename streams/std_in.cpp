@@ -261,7 +261,7 @@ void DeliverCollected(HostInfo* host, ModuleCall* call, InputDecoder* decoder,
 
 } // namespace
 
-int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
+int32_t StdIn(HostInfo* host, ModuleCall* call) {
     InputDecoder decoder;
     bool waiting = ReadOptions(call, &decoder);
     os::HANDLE input = os::GetStdHandle(os::STD_INPUT_HANDLE);

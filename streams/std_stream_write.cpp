@@ -87,8 +87,7 @@ void WriteText(os::DWORD standardId, uint32_t codePage, const char16_t* text, ch
     }
 }
 
-} // namespace
-
+// STDOUT and STDERR: standardId is the id GetStdHandle takes.
 int32_t WriteStdStream(HostInfo* host, ModuleCall* call, os::DWORD standardId) {
     if (call->paramCount < 1) return FailWithUsage(host, USAGE);
     char output[OUTPUT_BUFFER_SIZE];
@@ -109,4 +108,14 @@ int32_t WriteStdStream(HostInfo* host, ModuleCall* call, os::DWORD standardId) {
             WriteText(standardId, codePage, param, output);
     }
     return RESULT_SERVED;
+}
+
+} // namespace
+
+int32_t StdOut(HostInfo* host, ModuleCall* call) {
+    return WriteStdStream(host, call, os::STD_OUTPUT_HANDLE);
+}
+
+int32_t StdErr(HostInfo* host, ModuleCall* call) {
+    return WriteStdStream(host, call, os::STD_ERROR_HANDLE);
 }

@@ -1,0 +1,102 @@
+#include "module/dispatch.h"
+#include "module/handlers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+namespace {
+
+size_t g_servedRow = 0;
+
+template <size_t ROW> int32_t MarkRow(HostInfo*, ModuleCall*) {
+    g_servedRow = ROW;
+    return RESULT_SERVED;
+}
+
+constexpr int32_t F = MODCALL_FUNCTION;
+constexpr int32_t C = MODCALL_COMMAND;
+
+// The fourteen names, twenty a module might add, and two of the longest
+// length whose keys are equal.
+constexpr const char16_t* NAMES[] = {u"CLIPPEDTEXT",
+                                     u"FINDDRIVE",
+                                     u"NOWDATETIME",
+                                     u"STDIN",
+                                     u"LEFTSTR",
+                                     u"MIDSTR",
+                                     u"SUBSTRING",
+                                     u"RIGHTSTR",
+                                     u"PADDING",
+                                     u"VERSION",
+                                     u"ROTATECUSTOMIZE",
+                                     u"ROTATEEXECUTE",
+                                     u"STDOUT",
+                                     u"STDERR",
+                                     u"UPPERSTR",
+                                     u"LOWERSTR",
+                                     u"REPLACE",
+                                     u"TRIM",
+                                     u"REVERSE",
+                                     u"REPEATSTR",
+                                     u"COUNTSTR",
+                                     u"FINDSTR",
+                                     u"SPLITSTR",
+                                     u"ENVVAR",
+                                     u"TEMPFILE",
+                                     u"HASHSTR",
+                                     u"URLENCODE",
+                                     u"BASE64",
+                                     u"WEEKNUM",
+                                     u"FILESIZE",
+                                     u"FILEEXISTS",
+                                     u"COMPUTERNAME",
+                                     u"USERNAME",
+                                     u"RANDOM",
+                                     u"ABCDEFGHIJKLMNOPQRSTUVWXYZABCDE",
+                                     u"ABCDEFGHIJKLMNOPQRSTUVWXYZABCDF"};
+constexpr size_t NAME_COUNT = sizeof(NAMES) / sizeof(NAMES[0]);
+static_assert(NameKey(NAMES[34]) == NameKey(NAMES[35]), "two names share a key");
+
+// The rows as a module writes them, a plain array; every third a command.
+struct RowList {
+    DispatchRow row[NAME_COUNT];
+};
+template <size_t... ROW> constexpr RowList MakeRowList(std::index_sequence<ROW...>) {
+    return RowList{{DispatchRow{ROW % 3 == 0 ? C : F, NAMES[ROW], MarkRow<ROW>}...}};
+}
+constexpr RowList MANY = MakeRowList(std::make_index_sequence<NAME_COUNT>());
+constexpr unsigned MANY_BITS = SlotBits(MANY.row);
+constexpr auto MANY_TABLE = MakeDispatch<MANY_BITS>(MANY.row);
+
+int32_t Resolve(const DispatchTable<NAME_COUNT, MANY_BITS>& table, const char16_t* name,
+                int32_t kind) {
+    ModuleCall call{};
+    call.name = name;
+    call.nameKey = NameKey(name);
+    g_servedRow = NAME_COUNT;
+    return table.Serve(nullptr, kind, &call);
+}
+
+TEST(Dispatch, ThirtySixNamesEachReachTheirOwnRowUnderTheirKindOnly) {
+    for (size_t row = 0; row < NAME_COUNT; ++row) {
+        std::u16string name(NAMES[row]);
+        std::string label(name.begin(), name.end());
+        int32_t kind = MANY.row[row].kind;
+        EXPECT_EQ(RESULT_SERVED, Resolve(MANY_TABLE, name.c_str(), kind)) << label;
+        EXPECT_EQ(row, g_servedRow) << label;
+        EXPECT_EQ(RESULT_NOT_SERVED, Resolve(MANY_TABLE, name.c_str(), kind == F ? C : F)) << label;
+        EXPECT_EQ(RESULT_NOT_SERVED, Resolve(MANY_TABLE, (name + u"X").c_str(), kind)) << label;
+        EXPECT_EQ(NAME_COUNT, g_servedRow) << label;
+    }
+}
+
+// A table grows only as its keys need: the module's fourteen names take 32
+// slots, the thirty-six above 256.
+TEST(Dispatch, TheTableGrowsOnlyAsTheKeysNeed) {
+    EXPECT_EQ(5u, SlotBits(DISPATCH_ROWS));
+    EXPECT_EQ(8u, MANY_BITS);
+}
+
+} // namespace
