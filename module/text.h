@@ -5,11 +5,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// Marks a function that reads whole aligned blocks, or words within one
-// page, past a text's NUL: such a read cannot fault, but the address and
-// thread checkers would report it.
-#define MURLIN_READS_PAST_NUL __attribute__((no_sanitize_address, no_sanitize_thread))
-
 size_t TextLength(const char16_t* text);
 
 // The text's length, or limit when it is longer: reads no further than it
