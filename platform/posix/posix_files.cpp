@@ -138,33 +138,6 @@ os::HANDLE FindByPattern(const char* directory, const char* pattern, os::WIN32_F
     return search;
 }
 
-// localtime_r walks the zone's rules on every call, where Windows reads the
-// local time from a page the kernel keeps up to date. A zone's offset changes
-// only at whole seconds, so each thread keeps the parts of the last second it
-// asked for and uses them again within that second, while the zone tzset
-// last set (its standard offset and whether it has summer time) is the same.
-struct LocalSecond {
-    bool known;
-    time_t second;
-    long zoneOffset;
-    int zoneHasSummerTime;
-    struct tm parts;
-};
-
-thread_local LocalSecond t_lastLocalSecond;
-
-bool LocalPartsOf(time_t second, struct tm* parts) {
-    LocalSecond& last = t_lastLocalSecond;
-    if (last.known && last.second == second && last.zoneOffset == timezone &&
-        last.zoneHasSummerTime == daylight) {
-        *parts = last.parts;
-        return true;
-    }
-    if (localtime_r(&second, parts) == nullptr) return false;
-    last = LocalSecond{true, second, timezone, daylight, *parts};
-    return true;
-}
-
 } // namespace
 
 namespace os {
@@ -272,7 +245,7 @@ void GetLocalTime(SYSTEMTIME* now) {
     timespec clock;
     clock_gettime(CLOCK_REALTIME, &clock);
     struct tm parts;
-    if (!LocalPartsOf(clock.tv_sec, &parts)) {
+    if (localtime_r(&clock.tv_sec, &parts) == nullptr) {
         memset(now, 0, sizeof *now);
         return;
     }
