@@ -1,6 +1,7 @@
 // The date from which the registry list, not the built-in table, gives the
 // era: scanned once per load by the first g or G and kept. Tests read it, and
-// forget it to make the next g or G scan a registry list anew.
+// forget it to make the next g or G scan a registry list anew; both are
+// inline, so that no function only tests call is built into the module.
 #pragma once
 
 #include <stdint.h>
@@ -9,9 +10,17 @@
 constexpr uint32_t ERA_BOUNDARY_UNSCANNED = 0;
 constexpr uint32_t ERA_BOUNDARY_NONE = 0xFFFFFFFFu;
 
-// The boundary as it stands: a date key (year * 10000 + month * 100 + day)
-// or one of the two values above.
-uint32_t CurrentEraBoundary();
+// A date key (year * 10000 + month * 100 + day) or one of the two values
+// above. Read and stored in one step each, so that concurrent first calls
+// see either ERA_BOUNDARY_UNSCANNED or the finished value.
+extern uint32_t EraBoundary;
+
+// The boundary as it stands.
+inline uint32_t CurrentEraBoundary() {
+    return __atomic_load_n(&EraBoundary, __ATOMIC_ACQUIRE);
+}
 
 // Back to ERA_BOUNDARY_UNSCANNED.
-void ForgetEraBoundary();
+inline void ForgetEraBoundary() {
+    __atomic_store_n(&EraBoundary, ERA_BOUNDARY_UNSCANNED, __ATOMIC_RELEASE);
+}

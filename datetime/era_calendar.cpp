@@ -3,6 +3,8 @@
 #include "datetime/era_boundary.h"
 #include "module/params.h"
 
+uint32_t EraBoundary = ERA_BOUNDARY_UNSCANNED;
+
 namespace {
 
 struct EraRow {
@@ -28,10 +30,6 @@ constexpr EraRow ERA_TABLE[ERA_ROWS] = {
 // The buffers every enumeration of the list passes, reset before each call.
 constexpr os::DWORD ERA_NAME_UNITS = 260;
 constexpr os::DWORD ERA_DATA_BYTES = 260;
-
-// Scanned once per load, by the first g or G. Read and stored in one step
-// each, so that concurrent first calls see either 0 or the finished value.
-uint32_t EraBoundary = ERA_BOUNDARY_UNSCANNED;
 
 constexpr uint32_t LAST_TABLE_YEAR = 2019;
 
@@ -150,14 +148,6 @@ size_t WriteTableEra(const os::SYSTEMTIME& date, TextOut out, EraForm form, size
 }
 
 } // namespace
-
-uint32_t CurrentEraBoundary() {
-    return __atomic_load_n(&EraBoundary, __ATOMIC_ACQUIRE);
-}
-
-void ForgetEraBoundary() {
-    __atomic_store_n(&EraBoundary, ERA_BOUNDARY_UNSCANNED, __ATOMIC_RELEASE);
-}
 
 size_t FormatEraForDate(const os::SYSTEMTIME& date, TextOut out, EraForm form) {
     uint32_t k = DateKey(date);

@@ -1,7 +1,9 @@
 #!/bin/bash
 # Fails on any departure from what a shipped module must be:
 #   a DLL exports ModuleEntry alone, imports only KERNEL32, USER32 and
-#   ADVAPI32, and has an entry point; the .so defines ModuleEntry alone.
+#   ADVAPI32, and has an entry point, and carries no function that only the
+#   tests call (read from the symbols of the unstripped DLL); the .so defines
+#   ModuleEntry alone.
 set -u
 module=$1
 objdump=$2
@@ -26,6 +28,13 @@ case "$module" in
     if [ -z "$entry" ] || [ $((16#$entry)) -eq 0 ]; then
         say "$module has no entry point (AddressOfEntryPoint $entry)"; fail=1
     fi
+    nm=${objdump%objdump}nm
+    symbols=$("$nm" -C "$module") || { say "cannot read the symbols of $module"; exit 1; }
+    for name in DispatchName ForgetEraBoundary; do
+        if grep -qw "$name" <<<"$symbols"; then
+            say "$module carries $name, which only the tests call"; fail=1
+        fi
+    done
     say "$module: exports [$exports] imports [$imports] entry $entry"
     ;;
 *.so)
