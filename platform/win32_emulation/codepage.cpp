@@ -3,10 +3,6 @@
 
 #include <string.h>
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
-
 namespace {
 
 constexpr char16_t REPLACEMENT = 0xFFFD;
@@ -25,7 +21,7 @@ int32_t ByteLength(const char* bytes, int32_t count) {
     return static_cast<int32_t>(strlen(bytes)) + 1;
 }
 
-int32_t WideLength(const char16_t* wide, int32_t count) {
+int32_t UnitCount(const char16_t* wide, int32_t count) {
     if (count >= 0) return count;
     int32_t n = 0;
     while (wide[n] != 0)
@@ -49,135 +45,13 @@ template <typename Unit> int32_t AsciiRun(const Unit* s, int32_t n) {
     return i;
 }
 
-#if defined(__SSE2__)
-// Rounds of sixty-four units while all are ASCII, one test for all of them;
-// returns how many were copied. Nothing is stored before its units pass.
-int32_t CopyAsciiRounds(const char16_t* from, int32_t n, char* to) {
-    const __m128i lift = _mm_set1_epi16(0x7F80);
-    int32_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        auto* in = reinterpret_cast<const __m128i*>(from + i);
-        __m128i v0 = _mm_loadu_si128(in), v1 = _mm_loadu_si128(in + 1);
-        __m128i v2 = _mm_loadu_si128(in + 2), v3 = _mm_loadu_si128(in + 3);
-        __m128i v4 = _mm_loadu_si128(in + 4), v5 = _mm_loadu_si128(in + 5);
-        __m128i v6 = _mm_loadu_si128(in + 6), v7 = _mm_loadu_si128(in + 7);
-        __m128i all = _mm_or_si128(_mm_or_si128(_mm_or_si128(v0, v1), _mm_or_si128(v2, v3)),
-                                   _mm_or_si128(_mm_or_si128(v4, v5), _mm_or_si128(v6, v7)));
-        // A unit of 0x80 or above sets the top bit of its lane in the sum.
-        if ((_mm_movemask_epi8(_mm_adds_epu16(all, lift)) & 0xAAAA) != 0) break;
-        auto* out = reinterpret_cast<__m128i*>(to + i);
-        _mm_storeu_si128(out, _mm_packus_epi16(v0, v1));
-        _mm_storeu_si128(out + 1, _mm_packus_epi16(v2, v3));
-        _mm_storeu_si128(out + 2, _mm_packus_epi16(v4, v5));
-        _mm_storeu_si128(out + 3, _mm_packus_epi16(v6, v7));
-    }
-    return i;
-}
-
-#if defined(__x86_64__) && defined(__GNUC__)
-// The same with 16 units to a register, 128 units a round, on processors
-// that have them: a third of the instructions for a long text.
-__attribute__((target("avx2"))) int32_t CopyAsciiRoundsWide(const char16_t* from, int32_t n,
-                                                            char* to) {
-    const __m256i high = _mm256_set1_epi16(static_cast<short>(0xFF80));
-    int32_t i = 0;
-    for (; i + 128 <= n; i += 128) {
-        auto* in = reinterpret_cast<const __m256i*>(from + i);
-        __m256i v[8];
-        for (int k = 0; k < 8; ++k)
-            v[k] = _mm256_loadu_si256(in + k);
-        __m256i all = _mm256_or_si256(
-            _mm256_or_si256(_mm256_or_si256(v[0], v[1]), _mm256_or_si256(v[2], v[3])),
-            _mm256_or_si256(_mm256_or_si256(v[4], v[5]), _mm256_or_si256(v[6], v[7])));
-        // Any unit of 0x80 or above has a bit in common with 0xFF80.
-        if (!_mm256_testz_si256(all, high)) break;
-        // The packs work within each half of the register; the quarters
-        // are put back in order.
-        auto* out = reinterpret_cast<__m256i*>(to + i);
-        for (int k = 0; k < 4; ++k)
-            _mm256_storeu_si256(out + k, _mm256_permute4x64_epi64(
-                                             _mm256_packus_epi16(v[2 * k], v[2 * k + 1]), 0xD8));
-    }
-    return i;
-}
-
-bool HasWideRegisters() {
-    return __builtin_cpu_supports("avx2");
-}
-#else
-int32_t CopyAsciiRoundsWide(const char16_t*, int32_t, char*) {
-    return 0;
-}
-bool HasWideRegisters() {
-    return false;
-}
-#endif
-
-// Sixteen units a round while all sixteen are ASCII, after rounds of
-// sixty-four; returns how many were copied, a multiple of sixteen.
-int32_t CopyAsciiBlocks(const char16_t* from, int32_t n, char* to) {
-    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
-    int32_t i =
-        HasWideRegisters() ? CopyAsciiRoundsWide(from, n, to) : CopyAsciiRounds(from, n, to);
-    for (; i + 16 <= n; i += 16) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
-        __m128i other = _mm_and_si128(_mm_or_si128(a, b), high);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(other, _mm_setzero_si128())) != 0xFFFF) break;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(a, b));
-    }
-    return i;
-}
-
-#if defined(__x86_64__) && defined(__GNUC__)
-// Bytes widened 64 a round while all are ASCII, on processors with 32-byte
-// registers; returns how many were copied.
-__attribute__((target("avx2"))) int32_t WidenAsciiRoundsWide(const unsigned char* from, int32_t n,
-                                                             char16_t* to) {
-    int32_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
-        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i + 32));
-        if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) != 0) break;
-        auto* out = reinterpret_cast<__m256i*>(to + i);
-        _mm256_storeu_si256(out, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(a)));
-        _mm256_storeu_si256(out + 1, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(a, 1)));
-        _mm256_storeu_si256(out + 2, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(b)));
-        _mm256_storeu_si256(out + 3, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(b, 1)));
-    }
-    return i;
-}
-#else
-int32_t WidenAsciiRoundsWide(const unsigned char*, int32_t, char16_t*) {
-    return 0;
-}
-#endif
-
-int32_t CopyAsciiBlocks(const unsigned char* from, int32_t n, char16_t* to) {
-    int32_t i = HasWideRegisters() ? WidenAsciiRoundsWide(from, n, to) : 0;
-    for (; i + 16 <= n; i += 16) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        if (_mm_movemask_epi8(a) != 0) break;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
-                         _mm_unpacklo_epi8(a, _mm_setzero_si128()));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 8),
-                         _mm_unpackhi_epi8(a, _mm_setzero_si128()));
-    }
-    return i;
-}
-#else
-template <typename From, typename To> int32_t CopyAsciiBlocks(const From*, int32_t, To*) {
-    return 0;
-}
-#endif
-
-// Copies the run of ASCII at the front of from[0, n) to to, whole blocks
-// first; returns its length.
+// Copies the run of ASCII at the front of from[0, n) to to; returns its
+// length.
 template <typename From, typename To> int32_t CopyAscii(const From* from, int32_t n, To* to) {
-    int32_t i = CopyAsciiBlocks(from, n, to);
-    for (; i < n && from[i] < 0x80; ++i)
+    int32_t run = AsciiRun(from, n);
+    for (int32_t i = 0; i < run; ++i)
         to[i] = static_cast<To>(from[i]);
-    return i;
+    return run;
 }
 
 // Counting sink: writes while there is room, remembers overflow.
@@ -384,7 +258,7 @@ int32_t EncodeWide(uint32_t codePage, const char16_t* wide, int32_t wideCount, c
     bool defaulted = false;
     if (usedDefault != nullptr) *usedDefault = false;
     if (wideCount < 0 && byteCount > 0 && CannotFit(wide, byteCount)) return 0;
-    int32_t n = WideLength(wide, wideCount);
+    int32_t n = UnitCount(wide, wideCount);
     if (n == 0 || byteCount < 0) return 0;
     Sink<char> sink{bytes, byteCount};
     if (codePage == CP_UTF8)
