@@ -12,7 +12,7 @@ namespace {
 constexpr char16_t FORENOON[] = u"\u5348\u524D";
 constexpr char16_t AFTERNOON[] = u"\u5348\u5F8C";
 
-int32_t TwelveHour(uint16_t hour) {
+uint32_t TwelveHour(uint16_t hour) {
     return hour < 12 ? hour : hour - 12;
 }
 
@@ -35,8 +35,29 @@ enum NumberField : uint8_t {
     NUMBER_FIELDS
 };
 
-// The wsprintfW forms of those numbers.
-const char16_t* const NUMBER_FORMS[] = {u"%04d", u"%02d", u"%2d", u"%03d"};
+// How a letter writes its number, as wsprintfW's "%04d", "%02d", "%2d" and
+// "%03d" write it: every digit, padded in front to the width.
+struct NumberForm {
+    uint8_t width;
+    char16_t pad;
+};
+constexpr NumberForm NUMBER_FORMS[] = {{4, u'0'}, {2, u'0'}, {2, u' '}, {3, u'0'}};
+
+// Written here rather than by wsprintfW, which would read its format anew
+// for each of the numbers of a date.
+size_t PutDateNumber(TextOut out, uint32_t value, NumberForm form) {
+    constexpr size_t MOST_UNITS = 10; // the digits of 2^32 - 1
+    char16_t piece[MOST_UNITS];
+    char16_t* end = piece + MOST_UNITS;
+    char16_t* p = end;
+    do {
+        *--p = static_cast<char16_t>(u'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (end - p < form.width)
+        *--p = form.pad;
+    return PutUnits(out, p, static_cast<size_t>(end - p));
+}
 
 // What a unit of the format is: a letter that writes one number (its field
 // and form), a letter that writes a name or an era, or a unit copied as it
@@ -108,15 +129,15 @@ void FormatDateTime(const char16_t* format, const os::SYSTEMTIME* date, char16_t
     }
     TextOut out = TextOutOver(output, capacity);
     out.position[0] = 0;
-    const int32_t numbers[NUMBER_FIELDS] = {
-        date->wYear % 10000,     date->wYear % 100, date->wMonth,  date->wDay,         date->wHour,
-        TwelveHour(date->wHour), date->wMinute,     date->wSecond, date->wMilliseconds};
+    const uint32_t numbers[NUMBER_FIELDS] = {
+        date->wYear % 10000u,    date->wYear % 100u, date->wMonth,  date->wDay,         date->wHour,
+        TwelveHour(date->wHour), date->wMinute,      date->wSecond, date->wMilliseconds};
     for (const char16_t* f = format; *f != 0 && out.position < out.end; ++f) {
         char16_t c = *f;
         FormatUnit unit = FormatUnitOf(c);
         switch (unit.kind) {
         case NUMBER:
-            out.position += PutNumber(out, NUMBER_FORMS[unit.form], numbers[unit.field]);
+            out.position += PutDateNumber(out, numbers[unit.field], NUMBER_FORMS[unit.form]);
             break;
         case COPIED:
             // The loop stops at the last unit, which is kept for the NUL.
