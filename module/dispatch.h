@@ -18,12 +18,12 @@ struct DispatchRow {
     Handler handler;
 };
 
-// A multiplicative hash of the call's NameKey picks one of 2^BITS slots; a
-// slot holds the rows whose keys land there, entry[first[s]] up to
-// entry[first[s + 1]], usually one. Distinct keys never share a slot; names
-// whose keys are equal do, and their whole names tell them apart.
+// A multiplicative hash of the call's NameKey picks one of 2^BITS slots;
+// first[s] is the first of the slot's rows in entry, usually its only one,
+// or, for an empty slot, the last entry, whose key 0 no call has. Distinct
+// keys never share a slot; rows whose keys are equal do, one after another.
 template <size_t ROWS, unsigned BITS> struct DispatchTable {
-    static_assert(ROWS > 0 && ROWS < 256, "a slot's rows are counted in bytes");
+    static_assert(ROWS > 0 && ROWS < 256, "rows are counted in bytes");
     struct Entry {
         uint32_t key;
         int32_t kind;
@@ -31,19 +31,25 @@ template <size_t ROWS, unsigned BITS> struct DispatchTable {
         Handler handler;
     };
     uint32_t multiplier;
-    uint8_t first[(size_t{1} << BITS) + 1];
-    Entry entry[ROWS];
+    uint8_t first[size_t{1} << BITS];
+    Entry entry[ROWS + 1];
 
     // The handler's result, or RESULT_NOT_SERVED when no row has the call's
     // kind and name.
     int32_t Serve(HostInfo* host, int32_t kind, ModuleCall* call) const {
         uint32_t key = call->nameKey;
-        uint32_t slot = (key * multiplier) >> (32 - BITS);
-        for (size_t i = first[slot]; i < first[slot + 1]; ++i) {
-            const Entry& row = entry[i];
-            if (row.key == key && row.kind == kind && TextEqual(call->name, row.name))
-                return row.handler(host, call);
-        }
+        const Entry* row = entry + first[(key * multiplier) >> (32 - BITS)];
+        if (row->key != key) return RESULT_NOT_SERVED;
+        if (row->kind == kind && TextEqual(call->name, row->name)) return row->handler(host, call);
+        return row[1].key == key ? ServeSharedKey(host, kind, call, row + 1) : RESULT_NOT_SERVED;
+    }
+
+    // The rows from row on that share its key, which few names do.
+    __attribute__((noinline)) static int32_t ServeSharedKey(HostInfo* host, int32_t kind,
+                                                            ModuleCall* call, const Entry* row) {
+        for (uint32_t key = row->key; row->key == key; ++row)
+            if (row->kind == kind && TextEqual(call->name, row->name))
+                return row->handler(host, call);
         return RESULT_NOT_SERVED;
     }
 };
@@ -140,14 +146,15 @@ constexpr DispatchTable<ROWS, BITS> MakeDispatch(const DispatchRow (&rows)[ROWS]
     dispatch_build::CheckRows(rows);
     DispatchTable<ROWS, BITS> table{};
     table.multiplier = dispatch_build::MultiplierFor(dispatch_build::KeysOf(rows), BITS);
-    // The rows in the order of their slots: a counting sort.
+    // The rows in the order of their slots: a counting sort; the empty slots
+    // point at the last entry, which stays empty.
     size_t count[(size_t{1} << BITS) + 1] = {};
     for (const DispatchRow& row : rows)
         ++count[dispatch_build::SlotOf(NameKey(row.name), table.multiplier, BITS) + 1];
-    for (size_t s = 0; s < (size_t{1} << BITS); ++s)
+    for (size_t s = 0; s < (size_t{1} << BITS); ++s) {
+        table.first[s] = static_cast<uint8_t>(count[s + 1] != 0 ? count[s] : ROWS);
         count[s + 1] += count[s];
-    for (size_t s = 0; s <= (size_t{1} << BITS); ++s)
-        table.first[s] = static_cast<uint8_t>(count[s]);
+    }
     for (const DispatchRow& row : rows) {
         uint32_t key = NameKey(row.name);
         size_t& next = count[dispatch_build::SlotOf(key, table.multiplier, BITS)];

@@ -13,7 +13,7 @@ static_assert(sizeof(MODULE_TITLE) / sizeof(char16_t) == 38, "MODULE_TITLE is 37
 
 constexpr auto DISPATCH = MakeDispatch<SlotBits(DISPATCH_ROWS)>(DISPATCH_ROWS);
 
-int32_t Identify(ModuleInfoRequest* request) {
+__attribute__((noinline, cold)) int32_t Identify(ModuleInfoRequest* request) {
     if (request->selector != 0) return RESULT_NOT_SERVED;
     request->servedKinds = MODULE_SERVED_KINDS;
     CopyUnits(request->titleBuffer, MODULE_TITLE, sizeof(MODULE_TITLE) / sizeof(char16_t) - 1);

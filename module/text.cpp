@@ -1,18 +1,5 @@
 #include "module/text.h"
 
-// The length scans read aligned blocks (SSE2) or words of units, which may
-// hold units past the text's NUL: an aligned block lies within one page, so
-// such a read cannot fault. MURLIN_PLAIN_SCANS selects scans that read unit
-// by unit instead; builds under a sanitizer take them, so that the checkers
-// see every read and none they must be told to overlook.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define MURLIN_PLAIN_SCANS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define MURLIN_PLAIN_SCANS 1
-#endif
-#endif
-
 #if defined(__SSE2__) && !defined(MURLIN_PLAIN_SCANS)
 #include <emmintrin.h>
 #endif
@@ -30,28 +17,28 @@ size_t UnitsToNul(const char16_t* text, size_t limit) {
 
 #if !defined(MURLIN_PLAIN_SCANS)
 #if defined(__SSE2__)
+// Which units of the aligned block of 16 bytes at address are NUL: two bits
+// each.
+unsigned NulBitsAt(uintptr_t address) {
+    __m128i units = _mm_load_si128(reinterpret_cast<const __m128i*>(address));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_setzero_si128())));
+}
+
 // The bytes from address, a text's first unit, to its NUL; when the NUL does
 // not come before the address stop, some count that reaches stop. Aligned
 // blocks of 16 bytes; the units before the text in its first block do not
 // count.
 size_t BytesToNul(uintptr_t address, uintptr_t stop) {
-    const __m128i zero = _mm_setzero_si128();
     uintptr_t block = address & ~uintptr_t{15};
-    auto nulsAt = [&](uintptr_t at) {
-        __m128i units = _mm_load_si128(reinterpret_cast<const __m128i*>(at));
-        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, zero)));
-    };
-    unsigned nuls = nulsAt(block) & (~0u << (address & 15));
+    unsigned nuls = NulBitsAt(block) & (~0u << (address & 15));
     while (nuls == 0) {
         block += 16;
         if (block >= stop) return stop - address;
-        nuls = nulsAt(block);
+        nuls = NulBitsAt(block);
     }
     return block + static_cast<unsigned>(__builtin_ctz(nuls)) - address;
 }
 #else
-constexpr uintptr_t LANE_ONES = ~uintptr_t{0} / 0xFFFF;
-constexpr uintptr_t LANE_HIGHS = LANE_ONES << 15;
 
 // BytesToNul without vector registers: units up to a word boundary, then
 // aligned words of two or four units, each tested at once for a zero unit
@@ -78,7 +65,13 @@ size_t BytesToNul(uintptr_t address, uintptr_t stop) {
 } // namespace
 
 size_t TextLength(const char16_t* text) {
-    return TextLengthWithin(text, SIZE_MAX);
+#if defined(MURLIN_PLAIN_SCANS)
+    return UnitsToNul(text, SIZE_MAX);
+#else
+    uintptr_t address = reinterpret_cast<uintptr_t>(text);
+    if ((address & 1) != 0) return UnitsToNul(text, SIZE_MAX);
+    return BytesToNul(address, UINTPTR_MAX) / sizeof(char16_t);
+#endif
 }
 
 size_t TextLengthWithin(const char16_t* text, size_t limit) {
@@ -93,13 +86,6 @@ size_t TextLengthWithin(const char16_t* text, size_t limit) {
     size_t n = BytesToNul(address, stop) / sizeof(char16_t);
     return n < limit ? n : limit;
 #endif
-}
-
-bool TextEqual(const char16_t* a, const char16_t* b) {
-    for (;; ++a, ++b) {
-        if (*a != *b) return false;
-        if (*a == 0) return true;
-    }
 }
 
 bool TextContains(const char16_t* text, const char16_t* needle) {

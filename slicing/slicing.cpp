@@ -30,6 +30,10 @@ struct TextAndNumber {
     uint32_t number;
 };
 
+// The slicers are short and called often: each is compiled as one piece,
+// with the text measures and the copy it calls built in.
+#define MURLIN_ONE_PIECE __attribute__((flatten))
+
 TextAndNumber ReadTextAndNumber(const ModuleCall* call) {
     TextAndNumber read;
     read.text = call->paramList;
@@ -40,7 +44,8 @@ TextAndNumber ReadTextAndNumber(const ModuleCall* call) {
 }
 
 // LEFTSTR and RIGHTSTR: that many units from the start or the end.
-int32_t SliceEnd(HostInfo* host, ModuleCall* call, const char16_t* usage, bool fromRight) {
+MURLIN_ONE_PIECE int32_t SliceEnd(HostInfo* host, ModuleCall* call, const char16_t* usage,
+                                  bool fromRight) {
     if (call->paramCount != 2) return FailWithUsage(host, usage);
     TextAndNumber read = ReadTextAndNumber(call);
     const char16_t* start = fromRight ? read.text + (read.length - read.number) : read.text;
@@ -54,7 +59,7 @@ int32_t LeftStr(HostInfo* host, ModuleCall* call) {
     return SliceEnd(host, call, LEFTSTR_USAGE, false);
 }
 
-int32_t MidStr(HostInfo* host, ModuleCall* call) {
+MURLIN_ONE_PIECE int32_t MidStr(HostInfo* host, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, MIDSTR_USAGE);
     TextAndNumber read = ReadTextAndNumber(call);
     uint32_t index = read.number;
@@ -74,7 +79,7 @@ int32_t RightStr(HostInfo* host, ModuleCall* call) {
     return SliceEnd(host, call, RIGHTSTR_USAGE, true);
 }
 
-int32_t Padding(HostInfo* host, ModuleCall* call) {
+MURLIN_ONE_PIECE int32_t Padding(HostInfo* host, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, PADDING_USAGE);
     const char16_t* text = call->paramList;
     size_t textLength = TextLength(text);
