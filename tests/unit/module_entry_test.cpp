@@ -139,7 +139,6 @@ TEST_F(ModuleEntryTest, OneUnitChangedAnywhereInANameIsRefused) {
     }
 }
 
-#if !defined(_WIN32)
 TEST_F(ModuleEntryTest, ANameAtTheEndOfItsPageIsReadNoFurther) {
     PageBeforeAHole memory;
     ASSERT_TRUE(memory.Usable());
@@ -159,7 +158,6 @@ TEST_F(ModuleEntryTest, ANameAtTheEndOfItsPageIsReadNoFurther) {
         }
     }
 }
-#endif
 
 TEST_F(ModuleEntryTest, MidStrAndSubStringShareOneHandler) {
     for (const char16_t* name : {u"MIDSTR", u"SUBSTRING"}) {

@@ -43,6 +43,26 @@ TEST(TextLengthWithin, StopsAtTheNulOrTheLimit) {
     }
 }
 
+// Equal up to and including the NUL, whatever follows it, at every start
+// within a word; one unit changed anywhere before the NUL is unequal.
+TEST(TextEqual, ComparesUpToTheNulOnly) {
+    for (size_t start = 0; start < 8; ++start) {
+        for (size_t length = 0; length < 20; ++length) {
+            std::vector<char16_t> a(start + length + 8, u'x'), b(length + 8, u'y');
+            for (size_t i = 0; i < length; ++i)
+                a[start + i] = b[i] = static_cast<char16_t>(i % 2 == 0 ? u'a' + i : 0xFF00 + i);
+            a[start + length] = b[length] = 0;
+            ASSERT_TRUE(TextEqual(a.data() + start, b.data())) << start << " " << length;
+            for (size_t i = 0; i <= length; ++i) {
+                std::vector<char16_t> c = b;
+                c[i] = i == length ? u'z' : 0x0001;
+                ASSERT_FALSE(TextEqual(a.data() + start, c.data())) << start << " " << i;
+                ASSERT_FALSE(TextEqual(c.data(), a.data() + start)) << start << " " << i;
+            }
+        }
+    }
+}
+
 // Every count writes exactly its units: none before, none after (copies
 // write their NUL there and no further).
 TEST(ShortMoves, FillAndCopyTouchOnlyTheirUnits) {
@@ -65,9 +85,8 @@ TEST(ShortMoves, FillAndCopyTouchOnlyTheirUnits) {
     }
 }
 
-#if !defined(_WIN32)
 // Texts that end right before a page that cannot be read: whole blocks and
-// rounds are read, but never across the page's end.
+// words are read, but never across the page's end.
 TEST(TextLength, ReadsNothingPastThePageOfTheNul) {
     PageBeforeAHole memory;
     ASSERT_TRUE(memory.Usable());
@@ -78,9 +97,10 @@ TEST(TextLength, ReadsNothingPastThePageOfTheNul) {
             ASSERT_EQ(length, TextLength(placed)) << length << " " << shortBy;
             ASSERT_EQ(length, TextLengthWithin(placed, length + 1)) << length << " " << shortBy;
             ASSERT_EQ(length / 2, TextLengthWithin(placed, length / 2)) << length << " " << shortBy;
+            ASSERT_TRUE(TextEqual(placed, text.c_str())) << length << " " << shortBy;
+            ASSERT_FALSE(TextEqual((text + u"b").c_str(), placed)) << length << " " << shortBy;
         }
     }
 }
-#endif
 
 } // namespace
