@@ -104,22 +104,21 @@ constexpr bool SameName(const char16_t* a, const char16_t* b) {
 }
 
 // Not constexpr: reached while a table is made, it stops the build.
-void ARowHasABadNameKindOrHandler();
+void ARowHasABadNameOrKind();
 
 // Every name upper-case, of 1 to MAX_NAME_UNITS units, once for its kind;
-// every kind a call kind; every handler there.
+// every kind a call kind.
 template <size_t ROWS> constexpr void CheckRows(const DispatchRow (&rows)[ROWS]) {
     for (size_t i = 0; i < ROWS; ++i) {
         const DispatchRow& row = rows[i];
         size_t n = 0;
         for (; row.name[n] != 0; ++n)
-            if (row.name[n] >= u'a' && row.name[n] <= u'z') ARowHasABadNameKindOrHandler();
-        if (n == 0 || n > MAX_NAME_UNITS || row.handler == nullptr) ARowHasABadNameKindOrHandler();
-        if (row.kind != MODCALL_COMMAND && row.kind != MODCALL_FUNCTION)
-            ARowHasABadNameKindOrHandler();
+            if (row.name[n] >= u'a' && row.name[n] <= u'z') ARowHasABadNameOrKind();
+        if (n == 0 || n > MAX_NAME_UNITS) ARowHasABadNameOrKind();
+        if (row.kind != MODCALL_COMMAND && row.kind != MODCALL_FUNCTION) ARowHasABadNameOrKind();
         for (size_t j = 0; j < i; ++j)
             if (rows[j].kind == row.kind && SameName(rows[j].name, row.name))
-                ARowHasABadNameKindOrHandler();
+                ARowHasABadNameOrKind();
     }
 }
 
