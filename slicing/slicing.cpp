@@ -30,8 +30,8 @@ struct TextAndNumber {
     uint32_t number;
 };
 
-// The slicers are short and called often: each is compiled as one piece,
-// with the text measures and the copy it calls built in.
+// LEFTSTR and RIGHTSTR are short and called often: compiled as one piece,
+// with the text measure and the copy they call built in.
 #define MURLIN_ONE_PIECE __attribute__((flatten))
 
 TextAndNumber ReadTextAndNumber(const ModuleCall* call) {
@@ -59,7 +59,7 @@ int32_t LeftStr(HostInfo* host, ModuleCall* call) {
     return SliceEnd(host, call, LEFTSTR_USAGE, false);
 }
 
-MURLIN_ONE_PIECE int32_t MidStr(HostInfo* host, ModuleCall* call) {
+int32_t MidStr(HostInfo* host, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, MIDSTR_USAGE);
     TextAndNumber read = ReadTextAndNumber(call);
     uint32_t index = read.number;
@@ -79,7 +79,7 @@ int32_t RightStr(HostInfo* host, ModuleCall* call) {
     return SliceEnd(host, call, RIGHTSTR_USAGE, true);
 }
 
-MURLIN_ONE_PIECE int32_t Padding(HostInfo* host, ModuleCall* call) {
+int32_t Padding(HostInfo* host, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, PADDING_USAGE);
     const char16_t* text = call->paramList;
     size_t textLength = TextLength(text);
