@@ -39,7 +39,6 @@ size_t BytesToNul(uintptr_t address, uintptr_t stop) {
     return block + static_cast<unsigned>(__builtin_ctz(nuls)) - address;
 }
 #else
-
 // BytesToNul without vector registers: units up to a word boundary, then
 // aligned words of two or four units, each tested at once for a zero unit
 // (exact as to whether; the unit itself is then found one by one).
@@ -75,11 +74,10 @@ size_t TextLength(const char16_t* text) {
 }
 
 size_t TextLengthWithin(const char16_t* text, size_t limit) {
-    uintptr_t address = reinterpret_cast<uintptr_t>(text);
 #if defined(MURLIN_PLAIN_SCANS)
-    (void)address;
     return UnitsToNul(text, limit);
 #else
+    uintptr_t address = reinterpret_cast<uintptr_t>(text);
     if ((address & 1) != 0) return UnitsToNul(text, limit);
     uintptr_t room = (UINTPTR_MAX - address) / sizeof(char16_t);
     uintptr_t stop = limit < room ? address + limit * sizeof(char16_t) : UINTPTR_MAX;

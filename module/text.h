@@ -5,11 +5,11 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// The length scans and TextEqual read aligned blocks (SSE2) or words of units, which may
-// hold units past the text's NUL: an aligned block lies within one page, so
-// such a read cannot fault. MURLIN_PLAIN_SCANS selects scans that read unit
-// by unit instead; builds under a sanitizer take them, so that the checkers
-// see every read and none they must be told to overlook.
+// The length scans read aligned blocks (SSE2) or words of units, and
+// TextEqual words that stay within their page: reads that may hold units
+// past a text's NUL but cannot fault. MURLIN_PLAIN_SCANS selects scans that
+// read unit by unit instead; builds under a sanitizer take them, so that the
+// checkers see every read and none they must be told to overlook.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define MURLIN_PLAIN_SCANS 1
 #elif defined(__has_feature)
