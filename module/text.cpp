@@ -24,17 +24,35 @@ unsigned NulBitsAt(uintptr_t address) {
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_setzero_si128())));
 }
 
+// True when one of the four aligned blocks of 16 bytes at address holds a
+// NUL.
+bool NulInFourAt(uintptr_t address) {
+    auto* b = reinterpret_cast<const __m128i*>(address);
+    const __m128i zero = _mm_setzero_si128();
+    __m128i any =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(b[0], zero), _mm_cmpeq_epi16(b[1], zero)),
+                     _mm_or_si128(_mm_cmpeq_epi16(b[2], zero), _mm_cmpeq_epi16(b[3], zero)));
+    return _mm_movemask_epi8(any) != 0;
+}
+
 // The bytes from address, a text's first unit, to its NUL; when the NUL does
 // not come before the address stop, some count that reaches stop. Aligned
-// blocks of 16 bytes; the units before the text in its first block do not
-// count.
+// blocks of 16 bytes, the units before the text in its first block not
+// counted, up to a boundary of 64 bytes; then 64 bytes a round, which lie
+// within one page as each block does.
 size_t BytesToNul(uintptr_t address, uintptr_t stop) {
     uintptr_t block = address & ~uintptr_t{15};
     unsigned nuls = NulBitsAt(block) & (~0u << (address & 15));
-    while (nuls == 0) {
+    while (nuls == 0 && (block & 63) != 48) {
         block += 16;
         if (block >= stop) return stop - address;
         nuls = NulBitsAt(block);
+    }
+    if (nuls == 0) {
+        for (block += 16; !NulInFourAt(block); block += 64)
+            if (block + 64 >= stop) return stop - address;
+        while ((nuls = NulBitsAt(block)) == 0)
+            block += 16;
     }
     return block + static_cast<unsigned>(__builtin_ctz(nuls)) - address;
 }
