@@ -1,7 +1,8 @@
 #!/bin/bash
 # Fails on any departure from what a shipped module must be:
 #   a DLL exports ModuleEntry alone, imports only KERNEL32, USER32 and
-#   ADVAPI32, and has an entry point, and carries no function that only the
+#   ADVAPI32, has an entry point and no .eh_frame, a 64-bit one has its
+#   unwind data (.pdata, .xdata), and it carries no function that only the
 #   tests call (read from the symbols of the unstripped DLL); the .so defines
 #   ModuleEntry alone.
 set -u
@@ -35,7 +36,14 @@ case "$module" in
             say "$module carries $name, which only the tests call"; fail=1
         fi
     done
-    say "$module: exports [$exports] imports [$imports] entry $entry"
+    sections=$("$objdump" -h "$module" | awk '$1 ~ /^[0-9]+$/ {print $2}' | tr '\n' ' ')
+    case " $sections" in *" .eh_frame "*) say "$module carries .eh_frame"; fail=1 ;; esac
+    if grep -q 'file format pei-x86-64' <<<"$dump"; then
+        for section in .pdata .xdata; do
+            case " $sections" in *" $section "*) ;; *) say "$module has no $section"; fail=1 ;; esac
+        done
+    fi
+    say "$module: exports [$exports] imports [$imports] entry $entry sections [$sections]"
     ;;
 *.so)
     defined=$(nm -D --defined-only "$module" | awk '{print $NF}' | sort -u | tr '\n' ' ')
