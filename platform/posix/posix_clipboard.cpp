@@ -12,6 +12,7 @@ namespace {
 
 bool g_open = false;
 char16_t* g_text = nullptr; // the block handed out since the clipboard opened
+size_t g_textBytes = 0;     // its size, the NUL included
 
 char16_t* LoadClipboardText() {
     const char* name = getenv("MURLIN_CLIPBOARD");
@@ -29,6 +30,7 @@ char16_t* LoadClipboardText() {
     if (text != nullptr) {
         if (units > 0) DecodeBytes(os::CP_UTF8, start, count, text, units);
         text[units] = 0;
+        g_textBytes = (static_cast<size_t>(units) + 1) * sizeof(char16_t);
     }
     free(bytes);
     return text;
@@ -63,6 +65,10 @@ void* GlobalLock(HGLOBAL memory) {
 
 BOOL GlobalUnlock(HGLOBAL memory) {
     return memory != nullptr && memory == g_text ? 1 : 0;
+}
+
+uintptr_t GlobalSize(HGLOBAL memory) {
+    return memory != nullptr && memory == g_text ? g_textBytes : 0;
 }
 
 } // namespace os
