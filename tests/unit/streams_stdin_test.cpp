@@ -2,7 +2,7 @@
 #include "platform/testing/fake_platform.h"
 #include "platform/win32_emulation/codepage.h"
 #include "streams/wide_text_buffer.h"
-#include "tests/unit/test_call.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
