@@ -2,6 +2,7 @@
 // Wine's KERNEL32 in the Windows builds, the POSIX stand-ins natively. Both
 // must give the same answers.
 #include "platform/platform.h"
+#include "tests/support/ascii.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +27,6 @@ uint64_t Ticks(const os::FILETIME& t) {
     return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-std::u16string Wide(const std::string& s) {
-    return std::u16string(s.begin(), s.end());
-}
 
 TEST(FileTimes, SplitLikeWindows) {
     struct Case {
@@ -126,7 +124,7 @@ class FileLookup : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
     std::u16string Path(const std::string& leaf) {
-        return Wide((dir / "").generic_string()) + Wide(leaf);
+        return U((dir / "").generic_string()) + U(leaf);
     }
     fs::path dir;
 };
