@@ -1,7 +1,7 @@
 #include "datetime/era_calendar.h"
 
 #include "datetime/era_boundary.h"
-#include "module/params.h"
+#include "module/decimal.h"
 
 namespace {
 
