@@ -253,7 +253,7 @@ void BuildWorld() {
 // Gives back what a run added to the shared world.
 void EndRun(bool extraValue) {
     fake::Platform& s = fake::State();
-    fake::Rewind();
+    fake::ForgetRun();
     s.volumes.erase(u'D');
     if (extraValue) s.registryValues.pop_back();
 }

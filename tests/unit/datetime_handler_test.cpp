@@ -99,7 +99,7 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
     };
     PlainFile();
     for (const Case& c : cases) {
-        fake::ClearCalls();
+        fake::ForgetRun();
         EXPECT_EQ(RESULT_SERVED, Run(c.params));
         EXPECT_EQ(c.expected, call.Result())
             << std::string(c.params.back().begin(), c.params.back().end());
@@ -175,7 +175,7 @@ TEST_F(NowDateTimeTest, UsageTextForFormatsBeginningWithDashSlashOrQuestionMark)
         {u"?"}, {u"-h"}, {u"/Y"}, {u"?", u"folder"}, {u"-", u"folder", u"a"}};
     for (const auto& params : calls) {
         host.requests.clear();
-        fake::ClearCalls();
+        fake::ForgetRun();
         EXPECT_EQ(RESULT_FAILED, Run(params));
         EXPECT_EQ(u"", call.Result());
         ASSERT_EQ(1u, host.requests.size());

@@ -158,7 +158,7 @@ TEST_F(QueriesTest, ClipboardLongTextIsOfferedWhileLockedAndOpen) {
     EXPECT_TRUE(host.requests.empty());
 
     s.clipboardText = std::u16string(1009, u'q');
-    fake::ClearCalls();
+    fake::ForgetRun();
     TestCall longer(u"CLIPPEDTEXT");
     EXPECT_EQ(1, Run(longer));
     ASSERT_EQ(1u, host.requests.size());
