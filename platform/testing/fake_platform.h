@@ -42,6 +42,7 @@
 
 #include "platform/platform.h"
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -151,10 +152,20 @@ struct Platform {
     // Message boxes shown.
     std::vector<std::u16string> messageBoxes;
 
-    // Standard streams: bytes written per standard handle id; scripted reads.
+    // Standard streams: bytes written per standard handle id; reads from the
+    // pipe below, or through the hooks where they are set.
     std::map<intptr_t, std::string> written;
     std::function<os::BOOL(os::HANDLE, void*, os::DWORD, os::DWORD*)> readFile;
     std::function<os::BOOL(os::HANDLE, os::DWORD*)> peekNamedPipe;
+    // Standard input as a pipe: `waiting` has arrived and can be peeked; a
+    // read that finds nothing waiting blocks until the next of `later`
+    // arrives; once all is read, reads fail, and peeks too unless the writer
+    // keeps the pipe open.
+    struct Pipe {
+        std::string waiting;
+        std::deque<std::string> later;
+        bool writerOpen = false;
+    } pipe;
     std::function<os::BOOL(os::HANDLE, const void*, os::DWORD, os::DWORD*)> writeFile;
     // Code pages: lead bytes (none by default: code page 0 is Windows-1252) and
     // a conversion hook that sees the bytes before the default converts them.

@@ -394,120 +394,74 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
 namespace {
 
-// A text in the sections' coding: a run of 16 or more of one unit below
-// 0x100 as 0xFE N C, a unit that is not a plain byte as 0xFF L H.
-std::string EncodeText(const std::u16string& text) {
+// A text in the sections' coding; units that are not plain bytes as 0xFF L H.
+std::string Encode(const std::u16string& text) {
     std::string out;
-    for (size_t i = 0; i < text.size();) {
-        char16_t unit = text[i];
-        size_t run = 1;
-        while (i + run < text.size() && text[i + run] == unit && run < 16 * 255)
-            ++run;
-        if (unit < 0x100 && run >= 16) {
-            out += {'\xFE', static_cast<char>(run / 16), static_cast<char>(unit)};
-            i += run / 16 * 16;
-        } else if (unit == 0 || unit == 0x1F || unit >= 0xFE) {
+    for (char16_t unit : text) {
+        if (unit == 0 || unit == 0x1F || unit >= 0xFE)
             out += {'\xFF', static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-            ++i;
-        } else {
+        else
             out += static_cast<char>(unit);
-            ++i;
-        }
     }
     return out;
 }
 
-// A sample call in the world of the sample table: the standard input a pipe,
-// files and searches found, drive paths present, the eras key and an era
-// from 2030 on, the clipboard's text, no platform call failing.
-std::string Seed(size_t entry, const SampleCall& call) {
-    const uint8_t header[HEADER] = {static_cast<uint8_t>(entry),
-                                    0xFF,
-                                    0x01,
-                                    0x09,
-                                    0xBD,
-                                    0x4A,
-                                    0x4D,
-                                    0x3C,
-                                    0x2B,
-                                    0x1A,
-                                    0xF4,
-                                    0xE1,
-                                    0xD5,
-                                    0x01};
-    std::string seed(reinterpret_cast<const char*>(header), HEADER);
-    for (size_t i = 0; i < call.params.size(); ++i)
-        seed += (i > 0 ? std::string(1, '\0') : "") + EncodeText(call.params[i]);
-    seed += "\x1F"
-            "1\x1F" +
-            EncodeText(u"a\tb\r\nc") +
-            "\x1F"
-            "h\xC3\xA9llo\r\nw\xC3\xB6rld\x1F" +
-            EncodeText(u"2030 01 01=\u5149\u660E_\u5149_Komei_K");
-    return seed;
-}
-
-// A dictionary entry: printable ASCII as it is, everything else as \xHH.
-std::string Quoted(const std::string& bytes) {
-    std::string out = "\"";
-    for (unsigned char b : bytes) {
-        char escape[8];
-        snprintf(escape, sizeof escape, "\\x%02X", b);
-        out += b >= 0x20 && b < 0x7F && b != '"' && b != '\\' ? std::string(1, b) : escape;
-    }
-    return out + "\"";
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && written;
-}
-
-// The seeds of every sample call into `folder`, and the words of their
-// parameters (split at blanks and commas) into `dictionary`.
+// Every sample call, in the world of the sample table (standard input a
+// pipe, files, searches, drive paths, the eras key and an era from 2030 on,
+// clipboard text; no call failing), as a seed in `folder`; the printable
+// words of their parameters, split at blanks and commas, into `dictionary`.
 bool WriteSamples(const std::string& folder, const std::string& dictionary) {
-    std::string words = "# the words of the sample calls\n";
-    const std::vector<SampleName>& names = SampleNames();
-    for (size_t entry = 0; entry < names.size(); ++entry) {
-        const std::vector<SampleCall>& calls = names[entry].calls;
-        for (size_t i = 0; i < calls.size(); ++i) {
-            std::string file =
-                folder + "/sample-" + Narrow(names[entry].name) + "-" + std::to_string(i);
-            if (!WriteFile(file, Seed(entry, calls[i]))) return false;
-            for (const std::u16string& param : calls[i].params) {
-                std::u16string word;
-                for (size_t k = 0; k <= param.size(); ++k) {
-                    if (k < param.size() && param[k] != u' ' && param[k] != u',') {
-                        word += param[k];
-                        continue;
-                    }
-                    if (!word.empty() && word.size() <= 24)
-                        words += Quoted(EncodeText(word)) + "\n";
-                    word.clear();
+    const char header[HEADER + 1] = "\x00\xFF\x01\x09\xBD\x4A\x4D\x3C\x2B\x1A\xF4\xE1\xD5\x01";
+    // The sections after the parameters: the host's expansion, the clipboard's
+    // text, standard input, one more era.
+    const std::string end = "\x1F";
+    const std::string world = end + "1" + end + Encode(u"a\tb\r\nc") + end + "h\xC3\xA9llo" + end +
+                              Encode(u"2030 01 01=\u5149\u660E_\u5149_Komei_K");
+    std::string words;
+    for (size_t entry = 0; entry < SampleNames().size(); ++entry) {
+        const SampleName& name = SampleNames()[entry];
+        for (size_t i = 0; i < name.calls.size(); ++i) {
+            std::string seed(header, HEADER);
+            seed[0] = static_cast<char>(entry);
+            for (const std::u16string& param : name.calls[i].params) {
+                seed += (&param == &name.calls[i].params[0] ? "" : std::string(1, '\0')) +
+                        Encode(param);
+                for (size_t k = 0, stop; k < param.size(); k = stop + 1) {
+                    stop = param.find_first_of(u" ,", k);
+                    std::string word = Narrow(param.substr(k, stop - k));
+                    if (!word.empty() && word.size() <= 24 &&
+                        word.find_first_of("#\"\\") == word.npos)
+                        words += "\"" + word + "\"\n";
                 }
             }
+            FILE* file = fopen(
+                (folder + "/sample-" + Narrow(name.name) + "-" + std::to_string(i)).c_str(), "wb");
+            if (file == nullptr) return false;
+            seed += world;
+            fwrite(seed.data(), 1, seed.size(), file);
+            fclose(file);
         }
     }
-    return WriteFile(dictionary, words);
+    FILE* file = fopen(dictionary.c_str(), "wb");
+    if (file == nullptr) return false;
+    fputs(words.c_str(), file);
+    return fclose(file) == 0;
 }
 
 } // namespace
 
+// murlin_fuzz --write-seeds=DIR --write-dictionary=FILE writes the samples
+// and ends; libFuzzer leaves flags that begin with "--" to the target.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    const std::string seedsFlag = "--write-seeds=", dictionaryFlag = "--write-dictionary=";
     std::string seeds, dictionary;
     for (int i = 1; i < *argc; ++i) {
         std::string arg = (*argv)[i];
-        if (arg.rfind(seedsFlag, 0) == 0) seeds = arg.substr(seedsFlag.size());
-        if (arg.rfind(dictionaryFlag, 0) == 0) dictionary = arg.substr(dictionaryFlag.size());
+        if (arg.rfind("--write-seeds=", 0) == 0) seeds = arg.substr(14);
+        if (arg.rfind("--write-dictionary=", 0) == 0) dictionary = arg.substr(19);
     }
     if (seeds.empty() && dictionary.empty()) return 0;
-    if (seeds.empty() || dictionary.empty() || !WriteSamples(seeds, dictionary)) {
-        fprintf(stderr, "murlin_fuzz: cannot write the seeds into %s and the words into %s\n",
-                seeds.c_str(), dictionary.c_str());
-        exit(2);
-    }
-    exit(0);
+    if (WriteSamples(seeds, dictionary)) exit(0);
+    fprintf(stderr, "murlin_fuzz: cannot write the seeds into %s and the words into %s\n",
+            seeds.c_str(), dictionary.c_str());
+    exit(2);
 }

@@ -26,23 +26,6 @@ TestCall::TestCall(const std::u16string& n, const std::vector<std::u16string>& p
     call.paramCount = static_cast<uint32_t>(params.size());
 }
 
-TestCall::TestCall(const TestCall& other) {
-    *this = other;
-}
-
-TestCall& TestCall::operator=(const TestCall& other) {
-    host = other.host;
-    call = other.call;
-    name = other.name;
-    paramList = other.paramList;
-    buffer = other.buffer;
-    fill_ = other.fill_;
-    if (other.call.name == other.name.c_str()) call.name = name.c_str();
-    if (other.call.paramList == other.paramList.c_str()) call.paramList = paramList.c_str();
-    if (other.call.resultBuffer == other.buffer.data()) call.resultBuffer = buffer.data();
-    return *this;
-}
-
 int32_t TestCall::Run(ModuleEntryFunction entry, int32_t kind) {
     return entry(&host, kind, reinterpret_cast<intptr_t>(&call));
 }

@@ -20,9 +20,8 @@ class TestCall {
     // the ParamList is null, as a host may pass it.
     explicit TestCall(const std::u16string& name, const std::vector<std::u16string>& params = {},
                       char16_t fill = 0xAAAA, size_t guardUnits = GUARD_UNITS);
-    // A copy points into its own storage.
-    TestCall(const TestCall& other);
-    TestCall& operator=(const TestCall& other);
+    TestCall(const TestCall&) = delete; // the record points into itself
+    TestCall& operator=(const TestCall&) = delete;
 
     // ModuleEntry, or a loaded module's export, with this record's host.
     int32_t Run(ModuleEntryFunction entry, int32_t kind = MODCALL_FUNCTION);

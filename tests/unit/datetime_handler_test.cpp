@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,13 +57,13 @@ class NowDateTimeTest : public ::testing::Test {
         };
     }
     int32_t Run(std::vector<std::u16string> params) {
-        call = TestCall(u"NOWDATETIME", std::move(params));
-        int32_t result = RunCall(host, call);
-        EXPECT_TRUE(call.GuardIntact());
+        call = std::make_unique<TestCall>(u"NOWDATETIME", params);
+        int32_t result = RunCall(host, *call);
+        EXPECT_TRUE(call->GuardIntact());
         return result;
     }
     TestHost host;
-    TestCall call{u"NOWDATETIME"};
+    std::unique_ptr<TestCall> call;
 };
 
 TEST_F(NowDateTimeTest, CurrentTimeWithoutAFile) {
@@ -76,7 +77,7 @@ TEST_F(NowDateTimeTest, CurrentTimeWithoutAFile) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RESULT_SERVED, Run(c.params));
-        EXPECT_EQ(c.expected, call.Result());
+        EXPECT_EQ(c.expected, call->Result());
     }
     EXPECT_EQ(0u, fake::Count("CreateFileW"));
     EXPECT_TRUE(host.requests.empty());
@@ -101,7 +102,7 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
     for (const Case& c : cases) {
         fake::ForgetRun();
         EXPECT_EQ(RESULT_SERVED, Run(c.params));
-        EXPECT_EQ(c.expected, call.Result())
+        EXPECT_EQ(c.expected, call->Result())
             << std::string(c.params.back().begin(), c.params.back().end());
         EXPECT_EQ(
             (std::vector<std::string>{"CreateFileW", "GetFileInformationByHandle", "CloseHandle",
@@ -120,7 +121,7 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
 TEST_F(NowDateTimeTest, ADirectoryIsFoundBySearch) {
     Directory();
     EXPECT_EQ(RESULT_SERVED, Run({u"", u"folder", u"a"}));
-    EXPECT_EQ(u"20020304", call.Result());
+    EXPECT_EQ(u"20020304", call->Result());
     EXPECT_EQ((std::vector<std::string>{"CreateFileW", "FindFirstFileW", "FindClose"}),
               fake::Ops({"CreateFileW", "FindFirstFileW", "FindClose", "CloseHandle"}));
     EXPECT_EQ(reinterpret_cast<intptr_t>(SEARCH_HANDLE), fake::State().calls[2].args[0]);
@@ -153,7 +154,7 @@ TEST_F(NowDateTimeTest, FailuresGiveTheCurrentTime) {
             fake::FailNth(c.failing, 1, true);
         }
         EXPECT_EQ(RESULT_SERVED, Run({u"", u"file.txt"})) << c.what;
-        EXPECT_EQ(u"20240305", call.Result()) << c.what;
+        EXPECT_EQ(u"20240305", call->Result()) << c.what;
         EXPECT_EQ(c.ops, fake::Ops({"CreateFileW", "GetFileInformationByHandle", "CloseHandle",
                                     "FindFirstFileW", "FileTimeToLocalFileTime",
                                     "FileTimeToSystemTime", "GetLocalTime"}))
@@ -177,7 +178,7 @@ TEST_F(NowDateTimeTest, UsageTextForFormatsBeginningWithDashSlashOrQuestionMark)
         host.requests.clear();
         fake::ForgetRun();
         EXPECT_EQ(RESULT_FAILED, Run(params));
-        EXPECT_EQ(u"", call.Result());
+        EXPECT_EQ(u"", call->Result());
         ASSERT_EQ(1u, host.requests.size());
         EXPECT_EQ(HOSTREQ_MESSAGE, host.requests[0].code);
         EXPECT_EQ(usage, host.requests[0].text);
@@ -213,8 +214,8 @@ TEST_F(NowDateTimeTest, ALongFormatStopsAtTheEndOfTheResultBuffer) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RESULT_SERVED, Run({c.format}));
-        EXPECT_EQ(c.expected, call.Result());
-        EXPECT_EQ(0, call.buffer[c.expected.size()]);
+        EXPECT_EQ(c.expected, call->Result());
+        EXPECT_EQ(0, call->buffer[c.expected.size()]);
     }
 }
 

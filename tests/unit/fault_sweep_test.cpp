@@ -20,9 +20,6 @@ namespace {
 const os::HANDLE FILE_HANDLE = reinterpret_cast<os::HANDLE>(static_cast<intptr_t>(0xF11E));
 const os::HANDLE SEARCH_HANDLE = reinterpret_cast<os::HANDLE>(static_cast<intptr_t>(0x5EA2));
 
-// Standard input: a pipe whose writer has written everything and closed.
-std::string g_pipe;
-
 // Valid UTF-8 and Windows-1252 alike, zero bytes included, cut by reads at
 // every boundary: 3000 bytes.
 std::string PipeText() {
@@ -69,18 +66,7 @@ void World() {
     s.fileTimeToSystem = [](const os::FILETIME* t, os::SYSTEMTIME* split) {
         return os::BOOL(SplitFileTime(FileTimeTicks(*t), split));
     };
-    g_pipe = PIPE_TEXT;
-    s.peekNamedPipe = [](os::HANDLE, os::DWORD* available) {
-        *available = static_cast<os::DWORD>(g_pipe.size());
-        return os::BOOL(!g_pipe.empty());
-    };
-    s.readFile = [](os::HANDLE, void* buffer, os::DWORD size, os::DWORD* read) {
-        size_t n = std::min<size_t>(size, g_pipe.size());
-        memcpy(buffer, g_pipe.data(), n);
-        g_pipe.erase(0, n);
-        *read = static_cast<os::DWORD>(n);
-        return os::BOOL(n > 0);
-    };
+    s.pipe.waiting = PIPE_TEXT;
 }
 
 void LongClipboard() {
