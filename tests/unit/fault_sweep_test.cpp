@@ -1,4 +1,5 @@
-// Every failure point of every name: each case runs once plainly, then once
+// Every failure point of every sample call of the table (and of a few cases
+// that need a world of their own): each case runs once plainly, then once
 // for each call of each platform operation failing (that call alone, and
 // that call and every later one), until a run in which the injected failure
 // never fires. Every run must end served or failed, leave nothing open, and
