@@ -330,16 +330,13 @@ bool IsNumber(const std::u16string& text) {
     return !text.empty();
 }
 
-// A sample call of the name that does not read the clock, each parameter
-// kept, renumbered, made of its own units in another order and length, or
-// replaced; now and then one parameter fewer or more.
+// A sample call of the name, each parameter kept, renumbered, made of its own
+// units in another order and length, or replaced; now and then one parameter
+// fewer or more.
 void FromSamples(Random& r, const SampleName& entry, Call& call) {
-    std::vector<const SampleCall*> usable;
-    for (const SampleCall& sample : entry.calls)
-        if (!((entry.traits | sample.traits) & READS_CLOCK)) usable.push_back(&sample);
-    if (usable.empty()) return;
+    if (entry.calls.empty()) return;
     const std::vector<std::u16string>& params =
-        usable[r.Below(static_cast<uint32_t>(usable.size()))]->params;
+        entry.calls[r.Below(static_cast<uint32_t>(entry.calls.size()))].params;
     uint32_t firstLength = params.empty() ? 0 : static_cast<uint32_t>(params[0].size());
     for (const std::u16string& param : params) {
         uint32_t choice = r.Below(10);
@@ -380,11 +377,24 @@ const Generator GENERATORS[] = {
     {u"ROTATECUSTOMIZE", Rotation},
 };
 
-// The names of the table whose answers do not depend on the machine.
+const Generator* GeneratorOf(const char16_t* name) {
+    for (const Generator& generator : GENERATORS)
+        if (std::u16string(generator.name) == name) return &generator;
+    return nullptr;
+}
+
+// The names of the table whose answers do not depend on the machine. A name
+// with calls that read the clock is compared only through a generator of its
+// own, which can make its answers independent of the moment.
 std::vector<const SampleName*> ComparedNames() {
     std::vector<const SampleName*> names;
-    for (const SampleName& entry : SampleNames())
-        if (!(entry.traits & READS_MACHINE)) names.push_back(&entry);
+    for (const SampleName& entry : SampleNames()) {
+        uint32_t traits = entry.traits;
+        for (const SampleCall& sample : entry.calls)
+            traits |= sample.traits;
+        if (!(traits & READS_MACHINE) && (!(traits & READS_CLOCK) || GeneratorOf(entry.name)))
+            names.push_back(&entry);
+    }
     return names;
 }
 
@@ -400,12 +410,10 @@ Call MakeCall(uint64_t seed, uint32_t index) {
     const SampleName& entry = *names[r.Below(static_cast<uint32_t>(names.size()))];
     call.name = entry.name;
     call.kind = entry.kind;
-    for (const Generator& generator : GENERATORS)
-        if (std::u16string(generator.name) == entry.name) {
-            generator.make(r, call);
-            return call;
-        }
-    FromSamples(r, entry, call);
+    if (const Generator* generator = GeneratorOf(entry.name))
+        generator->make(r, call);
+    else
+        FromSamples(r, entry, call);
     return call;
 }
 
