@@ -53,6 +53,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -427,7 +428,7 @@ bool WriteSamples(const std::string& folder, const std::string& dictionary) {
                 seed += (&param == &name.calls[i].params[0] ? "" : std::string(1, '\0')) +
                         Encode(param);
                 for (size_t k = 0, stop; k < param.size(); k = stop + 1) {
-                    stop = param.find_first_of(u" ,", k);
+                    stop = std::min(param.find_first_of(u" ,", k), param.size());
                     std::string word = Narrow(param.substr(k, stop - k));
                     if (!word.empty() && word.size() <= 24 &&
                         word.find_first_of("#\"\\") == word.npos)
