@@ -31,33 +31,62 @@ union FileInfoBlock {
     os::WIN32_FIND_DATAW found;
 };
 
-const os::FILETIME& ChosenTime(const os::FILETIME& creation, const os::FILETIME& access,
-                               const os::FILETIME& write, TimeStamp which) {
-    return which == LAST_ACCESS_TIME ? access : which == LAST_WRITE_TIME ? write : creation;
+// Either record's chosen time.
+template <typename Record> const os::FILETIME* ChosenTime(const Record& record, TimeStamp which) {
+    return which == LAST_ACCESS_TIME  ? &record.ftLastAccessTime
+           : which == LAST_WRITE_TIME ? &record.ftLastWriteTime
+                                      : &record.ftCreationTime;
 }
 
-// The chosen time stamp of the file as local time; false when the file is
-// neither opened nor found, or its time cannot be converted.
-bool ReadFileTime(const char16_t* name, TimeStamp which, os::SYSTEMTIME& date) {
-    FileInfoBlock block;
-    const os::FILETIME* time = nullptr;
+// Opens the name and reads its times into block; false when it does not open
+// or its times cannot be read.
+bool ReadTimesByHandle(const char16_t* name, os::DWORD access, os::DWORD sharing, os::DWORD flags,
+                       os::BY_HANDLE_FILE_INFORMATION* block) {
+    os::HANDLE file =
+        os::CreateFileW(name, access, sharing, nullptr, os::OPEN_EXISTING, flags, nullptr);
+    if (file == os::InvalidHandle()) return false;
+    bool read = os::GetFileInformationByHandle(file, block) != 0;
+    os::CloseHandle(file);
+    return read;
+}
+
+// The entry's chosen time: the file opened for reading, or else the first
+// entry the name matches (directories, files held without sharing,
+// wildcards), or else the entry opened for its attributes alone with backup
+// semantics (a folder named with a trailing backslash, a drive root). Null
+// when none of them gives its times; a file that opens but cannot be read
+// is not looked for again.
+const os::FILETIME* FindEntryTime(const char16_t* name, TimeStamp which, FileInfoBlock* block) {
     os::HANDLE file =
         os::CreateFileW(name, os::GENERIC_READ, os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, nullptr,
                         os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != os::InvalidHandle()) {
-        if (os::GetFileInformationByHandle(file, &block.byHandle) != 0)
-            time = &ChosenTime(block.byHandle.ftCreationTime, block.byHandle.ftLastAccessTime,
-                               block.byHandle.ftLastWriteTime, which);
+        bool read = os::GetFileInformationByHandle(file, &block->byHandle) != 0;
         os::CloseHandle(file);
-    } else {
-        // Directories, files held without sharing and wildcards come this way.
-        os::HANDLE search = os::FindFirstFileW(name, &block.found);
-        if (search != os::InvalidHandle()) {
-            os::FindClose(search);
-            time = &ChosenTime(block.found.ftCreationTime, block.found.ftLastAccessTime,
-                               block.found.ftLastWriteTime, which);
-        }
+        return read ? ChosenTime(block->byHandle, which) : nullptr;
     }
+    os::HANDLE search = os::FindFirstFileW(name, &block->found);
+    if (search != os::InvalidHandle()) {
+        os::FindClose(search);
+        return ChosenTime(block->found, which);
+    }
+    constexpr os::DWORD ANY_SHARING =
+        os::FILE_SHARE_READ | os::FILE_SHARE_WRITE | os::FILE_SHARE_DELETE;
+    if (!ReadTimesByHandle(name, os::FILE_READ_ATTRIBUTES, ANY_SHARING,
+                           os::FILE_FLAG_BACKUP_SEMANTICS, &block->byHandle))
+        return nullptr;
+    return ChosenTime(block->byHandle, which);
+}
+
+// The chosen time stamp of the file as local time; false when the file is
+// not found, or its time cannot be converted. A name on an empty drive must
+// not raise the system's "no disk" box on the host's thread.
+bool ReadFileTime(const char16_t* name, TimeStamp which, os::SYSTEMTIME& date) {
+    FileInfoBlock block;
+    os::DWORD hostMode = 0;
+    bool quiet = os::SetThreadErrorMode(os::SEM_FAILCRITICALERRORS, &hostMode) != 0;
+    const os::FILETIME* time = FindEntryTime(name, which, &block);
+    if (quiet) os::SetThreadErrorMode(hostMode, nullptr);
     if (time == nullptr) return false;
     os::FILETIME local;
     // A time the platform cannot convert gives the current time instead.

@@ -36,9 +36,12 @@ constexpr DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
 constexpr DWORD STD_ERROR_HANDLE = static_cast<DWORD>(-12);
 
 constexpr DWORD GENERIC_READ = 0x80000000u;
+constexpr DWORD FILE_READ_ATTRIBUTES = 0x80;
 constexpr DWORD FILE_SHARE_READ = 0x1;
 constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD FILE_SHARE_DELETE = 0x4;
 constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000u;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
@@ -49,6 +52,24 @@ constexpr DWORD MB_PRECOMPOSED = 1;
 constexpr uint32_t MB_OK = 0;
 
 constexpr uint32_t CF_UNICODETEXT = 13;
+
+constexpr DWORD FILE_TYPE_UNKNOWN = 0;
+constexpr DWORD FILE_TYPE_DISK = 1;
+constexpr DWORD FILE_TYPE_CHAR = 2;
+constexpr DWORD FILE_TYPE_PIPE = 3;
+
+// Thread error modes: SEM_FAILCRITICALERRORS keeps the system's "no disk in
+// the drive" box away; the caller gets an error instead.
+constexpr DWORD SEM_FAILCRITICALERRORS = 0x0001;
+constexpr DWORD SEM_NOGPFAULTERRORBOX = 0x0002;
+constexpr DWORD SEM_NOOPENFILEERRORBOX = 0x8000;
+
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_BROKEN_PIPE = 109;
+constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 
 constexpr DWORD KEY_READ = 0x20019;
 constexpr LONG ERROR_SUCCESS = 0;
@@ -138,9 +159,20 @@ BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
 int32_t MessageBoxW(HWND owner, const char16_t* text, const char16_t* caption, uint32_t type);
 int32_t wsprintfW(char16_t* buffer, const char16_t* format, ...);
 
+// The calling thread's code of its last failure, as the failing call left it.
+DWORD GetLastError();
+
+// The calling thread's error mode is set to newMode; its mode before goes to
+// oldMode (which may be null). FALSE, with nothing changed, for a mode with
+// flags other than the SEM_* above.
+BOOL SetThreadErrorMode(DWORD newMode, DWORD* oldMode);
+
 // Standard handles and pipes. GetStdHandle takes a STD_* id; the handle it
-// gives is not closed by the module.
+// gives is not closed by the module. GetFileType tells a FILE_TYPE_DISK file
+// from a FILE_TYPE_PIPE, a FILE_TYPE_CHAR console or device, and gives
+// FILE_TYPE_UNKNOWN on failure.
 HANDLE GetStdHandle(DWORD id);
+DWORD GetFileType(HANDLE file);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
                void* overlapped);
@@ -176,12 +208,15 @@ BOOL GetVolumeInformationW(const char16_t* root, char16_t* label, DWORD labelSiz
                            char16_t* fileSystemName, DWORD fileSystemNameSize);
 
 // The clipboard and its memory. The block of GetClipboardData belongs to the
-// clipboard and stays valid only until CloseClipboard.
+// clipboard and stays valid only until CloseClipboard. Another program put
+// it there: its text need not end in a NUL within the block's GlobalSize
+// bytes (0 on failure).
 BOOL OpenClipboard(HWND owner);
 HANDLE GetClipboardData(uint32_t format);
 BOOL CloseClipboard();
 void* GlobalLock(HGLOBAL memory);
 BOOL GlobalUnlock(HGLOBAL memory);
+uintptr_t GlobalSize(HGLOBAL memory);
 
 // The operating system's version.
 BOOL GetVersionExW(OSVERSIONINFOW* info);

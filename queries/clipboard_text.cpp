@@ -3,6 +3,7 @@
 // host has taken a long value.
 #include "module/handlers.h"
 #include "module/params.h"
+#include "module/text.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,6 +21,17 @@ bool OpenClipboardRetry(os::HWND window) {
     }
 }
 
+// The text of a block of that many units. Another program may have put it
+// there without a NUL: its units end at the block's end, and such a text is
+// delivered as a piece, which the host is offered as a terminated copy.
+void DeliverBlockText(HostInfo* host, ModuleCall* call, const char16_t* text, size_t units) {
+    size_t length = TextLengthWithin(text, units);
+    if (length < units)
+        DeliverResultOfLength(host, call, text, length);
+    else
+        DeliverSlice(host, call, text, units);
+}
+
 } // namespace
 
 // Always served: a clipboard that does not open or holds no text gives the
@@ -31,7 +43,7 @@ int32_t ReadClipboardText(HostInfo* host, ModuleCall* call) {
     if (data != nullptr) {
         const auto* text = static_cast<const char16_t*>(os::GlobalLock(data));
         if (text != nullptr) {
-            DeliverResult(host, call, text);
+            DeliverBlockText(host, call, text, os::GlobalSize(data) / sizeof(char16_t));
             os::GlobalUnlock(data);
         }
     }

@@ -87,6 +87,14 @@ int32_t Convert(InputDecoder* decoder, uint32_t count, char16_t* destination, ui
     int32_t k = os::MultiByteToWideChar(decoder->codePage, decoder->flags, decoder->bytes,
                                         static_cast<int32_t>(count), destination,
                                         static_cast<int32_t>(room - 1));
+    if (k <= 0 && decoder->flags != 0) {
+        // Under the UTF-8 ANSI code page Windows takes no MB_PRECOMPOSED;
+        // once it is refused, the rest is converted without it.
+        k = os::MultiByteToWideChar(decoder->codePage, 0, decoder->bytes,
+                                    static_cast<int32_t>(count), destination,
+                                    static_cast<int32_t>(room - 1));
+        if (k > 0) decoder->flags = 0;
+    }
     if (k <= 0) {
         destination[0] = 0;
         return 0;
@@ -207,6 +215,22 @@ bool ReadFirstBlock(os::HANDLE input, InputDecoder* decoder, char16_t* result) {
     return true;
 }
 
+// Appends a block of count bytes read behind the held ones to text, which is
+// created the first time with the result buffer's text. False when the heap
+// or the conversion fails.
+bool AppendBlock(InputDecoder* decoder, os::DWORD count, const char16_t* result,
+                 WideTextBuffer* text) {
+    if (text->start == nullptr) {
+        if (!CreateWideTextBuffer(text, INITIAL_UNITS)) return false;
+        text->cursor += CopyTextBounded(text->start, result, RESULT_BUFFER_UNITS - 1);
+    }
+    if (!EnsureRoom(text, ROOM_PER_BLOCK)) return false;
+    int32_t k = ConvertBlock(decoder, count, text->cursor, ROOM_PER_BLOCK);
+    if (k <= 0) return false;
+    text->cursor += k - 1;
+    return true;
+}
+
 // The loop, once a peek has told what is waiting: as soon as input comes,
 // the text of the result buffer and everything after it are collected in
 // text (left with a null start when nothing came). Ends when the pipe is
@@ -226,16 +250,7 @@ void CollectMore(os::HANDLE input, InputDecoder* decoder, bool waiting, os::DWOR
         os::DWORD count = 0;
         if (!os::ReadFile(input, decoder->bytes + decoder->held, want, &count, nullptr)) break;
         if (count > want) count = want;
-        if (count > 0) {
-            if (text->start == nullptr) {
-                if (!CreateWideTextBuffer(text, INITIAL_UNITS)) break;
-                text->cursor += CopyTextBounded(text->start, result, RESULT_BUFFER_UNITS - 1);
-            }
-            if (!EnsureRoom(text, ROOM_PER_BLOCK)) break;
-            int32_t k = ConvertBlock(decoder, count, text->cursor, ROOM_PER_BLOCK);
-            if (k <= 0) break;
-            text->cursor += k - 1;
-        }
+        if (count > 0 && !AppendBlock(decoder, count, result, text)) break;
         // Bytes a peek has shown stay there for this reader alone, so the
         // pipe is asked again only once they have all been read.
         if (count > 0 && count < available) {
@@ -243,6 +258,31 @@ void CollectMore(os::HANDLE input, InputDecoder* decoder, bool waiting, os::DWOR
             continue;
         }
         if (!Peek(input, &available)) break;
+    }
+}
+
+// Input that no peek measures but that ends, read to its end: a disk file
+// (a host started with "< file"), waiting or not, and while waiting a pipe
+// that refuses to be peeked (Wine's answer for a pipe of the system under
+// it). Anything else that refuses a peek (a console, a broken pipe) is not.
+bool ReadsToTheEnd(os::HANDLE input, bool waiting) {
+    os::DWORD peekError = os::GetLastError();
+    os::DWORD type = os::GetFileType(input);
+    return type == os::FILE_TYPE_DISK ||
+           (waiting && type == os::FILE_TYPE_PIPE && peekError == os::ERROR_NOT_SUPPORTED);
+}
+
+// Reads on until a read gives nothing or fails, collecting as CollectMore.
+void CollectToTheEnd(os::HANDLE input, InputDecoder* decoder, const char16_t* result,
+                     WideTextBuffer* text) {
+    for (;;) {
+        os::DWORD count = 0;
+        if (!os::ReadFile(input, decoder->bytes + decoder->held, LOOP_READ_BYTES, &count,
+                          nullptr) ||
+            count == 0)
+            break;
+        if (count > LOOP_READ_BYTES) count = LOOP_READ_BYTES;
+        if (!AppendBlock(decoder, count, result, text)) break;
     }
 }
 
@@ -271,6 +311,8 @@ int32_t ReadStdIn(HostInfo* host, ModuleCall* call) {
     os::DWORD available = 0;
     if (Peek(input, &available))
         CollectMore(input, &decoder, waiting, available, call->resultBuffer, &text);
+    else if (ReadsToTheEnd(input, waiting))
+        CollectToTheEnd(input, &decoder, call->resultBuffer, &text);
     DeliverCollected(host, call, &decoder, &text);
     return RESULT_SERVED;
 }

@@ -38,9 +38,16 @@ bool EnsureRoom(WideTextBuffer* buffer, uint32_t units) {
     uint32_t used = UsedUnits(buffer);
     uint64_t needed = (static_cast<uint64_t>(used) + units) * 2 + 2;
     if (needed < buffer->capacityBytes) return true;
-    // The capacity is a 32-bit count of bytes: a text that would outgrow it
-    // cannot be held.
+    // The block grows by half at least, so that a long input is moved a
+    // number of times that grows with its logarithm, not with its length:
+    // a heap that moves a block to grow it copies it each time.
     uint64_t grown = needed + GROWTH_SLACK_BYTES;
+    uint64_t geometric = (static_cast<uint64_t>(buffer->capacityBytes) * 3 / 2 + 1) & ~uint64_t{1};
+    if (grown < geometric) grown = geometric;
+    // The capacity is a 32-bit count of bytes: a text that would outgrow it
+    // cannot be held; one that fits without the growth's half gets what it
+    // needs.
+    if (grown > 0xFFFFFFFFu) grown = needed + GROWTH_SLACK_BYTES;
     if (grown > 0xFFFFFFFFu) return false;
     void* block = os::HeapReAlloc(buffer->heap, 0, buffer->start, static_cast<uintptr_t>(grown));
     if (block == nullptr) return false;

@@ -20,8 +20,8 @@ struct WideTextBuffer {
 bool CreateWideTextBuffer(WideTextBuffer* buffer, uint32_t units);
 
 // Makes room for that many more units and a NUL after the cursor, growing
-// the block to what is needed and 64 bytes more. On failure the buffer is
-// left exactly as it was.
+// the block to what is needed and 64 bytes more, or by half its size when
+// that is more. On failure the buffer is left exactly as it was.
 bool EnsureRoom(WideTextBuffer* buffer, uint32_t units);
 
 // The units from start to cursor.

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Fails on any departure from what a shipped module must be:
 #   a DLL exports ModuleEntry alone, imports only KERNEL32, USER32 and
-#   ADVAPI32, and has an entry point; the .so defines ModuleEntry alone.
+#   ADVAPI32, has an entry point and no .eh_frame, and a 64-bit one has its
+#   unwind data (.pdata, .xdata); the .so defines ModuleEntry alone.
 set -u
 module=$1
 objdump=$2
@@ -26,7 +27,14 @@ case "$module" in
     if [ -z "$entry" ] || [ $((16#$entry)) -eq 0 ]; then
         say "$module has no entry point (AddressOfEntryPoint $entry)"; fail=1
     fi
-    say "$module: exports [$exports] imports [$imports] entry $entry"
+    sections=$("$objdump" -h "$module" | awk '$1 ~ /^[0-9]+$/ {print $2}' | tr '\n' ' ')
+    case " $sections" in *" .eh_frame "*) say "$module carries .eh_frame"; fail=1 ;; esac
+    if grep -q 'file format pei-x86-64' <<<"$dump"; then
+        for section in .pdata .xdata; do
+            case " $sections" in *" $section "*) ;; *) say "$module has no $section"; fail=1 ;; esac
+        done
+    fi
+    say "$module: exports [$exports] imports [$imports] entry $entry sections [$sections]"
     ;;
 *.so)
     defined=$(nm -D --defined-only "$module" | awk '{print $NF}' | sort -u | tr '\n' ' ')

@@ -13,11 +13,12 @@
 
 namespace {
 
-// Guards the three below.
+// Guards the four below.
 pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
 bool g_open = false;
 pthread_t g_holder;         // the thread that has it open, while g_open
 char16_t* g_text = nullptr; // the block handed out since the clipboard opened
+size_t g_textBytes = 0;     // its size, the NUL included
 
 // True when the calling thread has the clipboard open; g_lock is held.
 bool HeldHere() {
@@ -45,6 +46,7 @@ char16_t* LoadClipboardText() {
     if (text != nullptr) {
         if (units > 0) DecodeBytes(os::CP_UTF8, start, count, text, units);
         text[units] = 0;
+        g_textBytes = (static_cast<size_t>(units) + 1) * sizeof(char16_t);
     }
     free(bytes);
     return text;
@@ -86,6 +88,11 @@ void* GlobalLock(HGLOBAL memory) {
 BOOL GlobalUnlock(HGLOBAL memory) {
     Locked locked;
     return memory != nullptr && memory == g_text ? 1 : 0;
+}
+
+uintptr_t GlobalSize(HGLOBAL memory) {
+    Locked locked;
+    return memory != nullptr && memory == g_text ? g_textBytes : 0;
 }
 
 } // namespace os

@@ -1,6 +1,7 @@
 // POSIX backend, core: the heap on malloc, the message box on standard error,
 // the formatter and code page conversion of platform/win32_emulation. It may assume a
 // POSIX process with the C library; nothing here is Windows.
+#include "platform/posix/posix_last_error.h"
 #include "platform/win32_emulation/codepage.h"
 #include "platform/win32_emulation/wide_format.h"
 #include "platform/platform.h"
@@ -10,7 +11,35 @@
 #include <stdlib.h>
 #include <time.h>
 
+namespace {
+
+// Both are kept per thread, as Windows keeps them.
+thread_local os::DWORD t_lastError = 0;
+thread_local os::DWORD t_errorMode = 0;
+
+} // namespace
+
+void RecordLastError(os::DWORD code) {
+    t_lastError = code;
+}
+
 namespace os {
+
+DWORD GetLastError() {
+    return t_lastError;
+}
+
+// No system box exists here to keep away; the mode is only kept.
+BOOL SetThreadErrorMode(DWORD newMode, DWORD* oldMode) {
+    if ((newMode & ~(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX)) !=
+        0) {
+        RecordLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (oldMode != nullptr) *oldMode = t_errorMode;
+    t_errorMode = newMode;
+    return 1;
+}
 
 HANDLE GetProcessHeap() {
     return reinterpret_cast<HANDLE>(static_cast<intptr_t>(1));

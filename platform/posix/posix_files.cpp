@@ -1,8 +1,9 @@
 // POSIX backend, files and times. Times come from stat (the creation time is
 // the birth time where the file system keeps one, else the last write time),
-// the local time from the C library. As on Windows, a directory does not open
-// with CreateFileW; FindFirstFileW finds it, and matches * and ? in the last
-// component of a name. Names go through the drive mapping of posix_drives.h.
+// the local time from the C library. As on Windows, a directory opens with
+// CreateFileW only with backup semantics; FindFirstFileW finds it, and
+// matches * and ? in the last component of a name. Names go through the drive mapping of
+// posix_drives.h.
 #include "platform/posix/posix_drives.h"
 #include "platform/posix/posix_handles.h"
 #include "platform/win32_emulation/codepage.h"
@@ -169,14 +170,18 @@ bool LocalPartsOf(time_t second, struct tm* parts) {
 
 namespace os {
 
-HANDLE CreateFileW(const char16_t* name, DWORD, DWORD, void*, DWORD, DWORD, HANDLE) {
+// A name that ends in a backslash opens only a directory, as on Windows
+// (open refuses a file named with a trailing slash). Asking for the
+// attributes alone needs no right to read the contents.
+HANDLE CreateFileW(const char16_t* name, DWORD access, DWORD, void*, DWORD, DWORD flags, HANDLE) {
     char path[PATH_BYTES];
     if (!ToPath(name, path)) return InvalidHandle();
-    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int mode = (access & GENERIC_READ) != 0 ? O_RDONLY | O_NOCTTY | O_NONBLOCK : O_PATH;
+    int fd = open(path, mode | O_CLOEXEC);
     if (fd < 0) return InvalidHandle();
     struct stat st;
     // Without backup semantics Windows opens no directory.
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || (S_ISDIR(st.st_mode) && (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0)) {
         close(fd);
         return InvalidHandle();
     }

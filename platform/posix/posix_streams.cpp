@@ -2,6 +2,7 @@
 // and 2. A pipe read at its end fails, as a Windows pipe read does once the
 // writer has gone; the peek works on pipes and FIFOs alone.
 #include "platform/posix/posix_handles.h"
+#include "platform/posix/posix_last_error.h"
 #include "platform/platform.h"
 
 #include <errno.h>
@@ -56,6 +57,19 @@ HANDLE GetStdHandle(DWORD id) {
     return &g_standard[fd];
 }
 
+// Only the standard handles are asked: the module asks no other.
+DWORD GetFileType(HANDLE file) {
+    int fd = DescriptorOf(file);
+    struct stat info;
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        RecordLastError(ERROR_INVALID_HANDLE);
+        return FILE_TYPE_UNKNOWN;
+    }
+    if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FILE_TYPE_PIPE;
+    if (S_ISCHR(info.st_mode)) return FILE_TYPE_CHAR;
+    return FILE_TYPE_DISK;
+}
+
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*) {
     if (bytesRead != nullptr) *bytesRead = 0;
     int fd = DescriptorOf(file);
@@ -82,15 +96,23 @@ BOOL PeekNamedPipe(HANDLE pipe, void*, DWORD, DWORD* bytesRead, DWORD* totalByte
     if (bytesRead != nullptr) *bytesRead = 0;
     if (bytesLeftThisMessage != nullptr) *bytesLeftThisMessage = 0;
     int fd = DescriptorOf(pipe);
-    if (fd < 0 || !IsPipe(fd)) return 0;
+    if (fd < 0 || !IsPipe(fd)) {
+        RecordLastError(fd < 0 ? ERROR_INVALID_HANDLE : ERROR_INVALID_FUNCTION);
+        return 0;
+    }
     int waiting = 0;
-    if (ioctl(fd, FIONREAD, &waiting) != 0) return 0;
+    if (ioctl(fd, FIONREAD, &waiting) != 0) {
+        RecordLastError(ERROR_INVALID_FUNCTION);
+        return 0;
+    }
     if (waiting == 0) {
         // Drained and the writer gone: the pipe is broken.
         pollfd state{fd, POLLIN, 0};
         int ready = Uninterrupted([&] { return poll(&state, 1, 0); });
-        if (ready < 0 || (ready > 0 && (state.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0))
+        if (ready < 0 || (ready > 0 && (state.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)) {
+            RecordLastError(ERROR_BROKEN_PIPE);
             return 0;
+        }
     }
     if (totalBytesAvail != nullptr) *totalBytesAvail = static_cast<DWORD>(waiting);
     return 1;

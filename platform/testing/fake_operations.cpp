@@ -108,6 +108,23 @@ int32_t wsprintfW(char16_t* buffer, const char16_t* format, ...) {
     return written;
 }
 
+DWORD GetLastError() {
+    Enter(Op::GetLastError, {});
+    return State().lastError;
+}
+
+BOOL SetThreadErrorMode(DWORD newMode, DWORD* oldMode) {
+    if (Enter(Op::SetThreadErrorMode, {N(newMode), I(oldMode)})) return 0;
+    if (oldMode != nullptr) *oldMode = State().threadErrorMode;
+    State().threadErrorMode = newMode;
+    return 1;
+}
+
+DWORD GetFileType(HANDLE file) {
+    if (Enter(Op::GetFileType, {I(file)})) return FILE_TYPE_UNKNOWN;
+    return State().fileType;
+}
+
 HANDLE GetStdHandle(DWORD id) {
     if (Enter(Op::GetStdHandle, {static_cast<int32_t>(id)})) return InvalidHandle();
     return reinterpret_cast<HANDLE>(static_cast<intptr_t>(static_cast<int32_t>(id)));
@@ -154,6 +171,12 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, i
     bool fails = Enter(Op::MultiByteToWideChar, {N(codePage), N(flags), byteCount, wideCount});
     if (State().multiByteSeen) State().multiByteSeen(codePage, bytes, byteCount);
     if (fails) return 0;
+    if (codePage == CP_ACP && State().ansiIsUtf8) codePage = CP_UTF8;
+    constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
+    if (codePage == CP_UTF8 && (flags & ~MB_ERR_INVALID_CHARS) != 0) {
+        State().lastError = ERROR_INVALID_FLAGS;
+        return 0;
+    }
     return DecodeBytes(codePage, bytes, byteCount, wide, wideCount);
 }
 
@@ -294,6 +317,14 @@ BOOL GlobalUnlock(HGLOBAL memory) {
         return 0;
     }
     return --State().clipboardLockDepth > 0 && !fails;
+}
+
+uintptr_t GlobalSize(HGLOBAL memory) {
+    if (Enter(Op::GlobalSize, {I(memory)}) ||
+        memory != reinterpret_cast<HGLOBAL>(fake::FAKE_CLIPBOARD_MEMORY))
+        return 0;
+    size_t units = State().clipboardBlockUnits;
+    return (units != 0 ? units : State().clipboardText.size() + 1) * sizeof(char16_t);
 }
 
 BOOL GetVersionExW(OSVERSIONINFOW* info) {

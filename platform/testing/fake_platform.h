@@ -14,13 +14,14 @@
 //                            FileTimeToLocalFileTime, FileTimeToSystemTime,
 //                            GetVolumeInformationW, OpenClipboard,
 //                            CloseClipboard, GlobalUnlock, GetVersionExW,
-//                            HeapFree, IsDBCSLeadByteEx
+//                            HeapFree, IsDBCSLeadByteEx, SetThreadErrorMode
 //   NULL                     GetProcessHeap, HeapAlloc, HeapReAlloc (the block
 //                            stays as it was), GetClipboardData, GlobalLock
 //   INVALID_HANDLE_VALUE     GetStdHandle, CreateFileW, FindFirstFileW
 //   0                        MessageBoxW (no box shown), MultiByteToWideChar,
 //                            WideCharToMultiByte, GetLogicalDrives, wsprintfW
-//                            (which writes the empty text)
+//                            (which writes the empty text), GlobalSize
+//   FILE_TYPE_UNKNOWN        GetFileType
 //   INVALID_FILE_ATTRIBUTES  GetFileAttributesW
 //   ERROR_FILE_NOT_FOUND     RegOpenKeyExW (as for a key that is not there)
 //   ERROR_ACCESS_DENIED      RegEnumValueW
@@ -33,7 +34,8 @@
 // HeapAlloc, HeapReAlloc and HeapFree on a heap other than the process heap
 // (a null one from a failed GetProcessHeap) fail, and HeapFree then frees
 // nothing; as Windows would fault on such a call, StillOpen reports it.
-// Sleep and GetLocalTime have no failure in Win32; asking for one is an error.
+// Sleep, GetLocalTime and GetLastError have no failure in Win32; asking for
+// one is an error.
 //
 // Naming an operation the fake does not have, or asking an operation that
 // cannot fail to fail, prints the name and aborts the test program at once:
@@ -58,7 +60,10 @@ enum class Op : uint8_t {
     HeapFree,
     MessageBoxW,
     wsprintfW,
+    GetLastError,
+    SetThreadErrorMode,
     GetStdHandle,
+    GetFileType,
     ReadFile,
     WriteFile,
     PeekNamedPipe,
@@ -82,6 +87,7 @@ enum class Op : uint8_t {
     CloseClipboard,
     GlobalLock,
     GlobalUnlock,
+    GlobalSize,
     GetVersionExW,
     RegOpenKeyExW,
     RegEnumValueW,
@@ -152,9 +158,15 @@ struct Platform {
     // Message boxes shown.
     std::vector<std::u16string> messageBoxes;
 
-    // Standard streams: bytes written per standard handle id; reads from the
-    // pipe below, or through the hooks where they are set.
+    // The thread's last error (the hooks may set it) and error mode.
+    os::DWORD lastError = 0;
+    os::DWORD threadErrorMode = 0;
+
+    // Standard streams: bytes written per standard handle id; the type of
+    // every handle; reads from the pipe below, or through the hooks where
+    // they are set.
     std::map<intptr_t, std::string> written;
+    os::DWORD fileType = os::FILE_TYPE_PIPE;
     std::function<os::BOOL(os::HANDLE, void*, os::DWORD, os::DWORD*)> readFile;
     std::function<os::BOOL(os::HANDLE, os::DWORD*)> peekNamedPipe;
     // Standard input as a pipe: `waiting` has arrived and can be peeked; a
@@ -167,8 +179,11 @@ struct Platform {
         bool writerOpen = false;
     } pipe;
     std::function<os::BOOL(os::HANDLE, const void*, os::DWORD, os::DWORD*)> writeFile;
-    // Code pages: lead bytes (none by default: code page 0 is Windows-1252) and
-    // a conversion hook that sees the bytes before the default converts them.
+    // Code pages: lead bytes (none by default: code page 0 is Windows-1252, or
+    // UTF-8 when ansiIsUtf8, the system's "Use Unicode UTF-8" choice) and a
+    // conversion hook that sees the bytes before the default converts them.
+    // As Windows documents, UTF-8 takes no flags but MB_ERR_INVALID_CHARS.
+    bool ansiIsUtf8 = false;
     std::function<os::BOOL(uint32_t, uint8_t)> isDBCSLeadByte;
     std::function<void(uint32_t, const char*, int32_t)> multiByteSeen;
 
@@ -189,9 +204,11 @@ struct Platform {
     std::function<os::DWORD(const char16_t*)> getFileAttributes;
     std::map<char16_t, Volume> volumes;
 
-    // Clipboard.
+    // Clipboard: the block holds clipboardText, of which GlobalSize counts
+    // clipboardBlockUnits units (0: the text and its NUL).
     bool clipboardHasText = false;
     std::u16string clipboardText;
+    size_t clipboardBlockUnits = 0;
 
     // Version.
     os::OSVERSIONINFOW version{276, 10, 0, 19045, 2, {0}};

@@ -70,8 +70,18 @@ int32_t wsprintfW(char16_t* buffer, const char16_t* format, ...) {
     return written;
 }
 
+DWORD GetLastError() {
+    return ::GetLastError();
+}
+BOOL SetThreadErrorMode(DWORD newMode, DWORD* oldMode) {
+    return ::SetThreadErrorMode(newMode, D(oldMode));
+}
+
 HANDLE GetStdHandle(DWORD id) {
     return ::GetStdHandle(id);
+}
+DWORD GetFileType(HANDLE file) {
+    return ::GetFileType(file);
 }
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped) {
     return ::ReadFile(file, buffer, bytesToRead, D(bytesRead),
@@ -162,6 +172,9 @@ void* GlobalLock(HGLOBAL memory) {
 }
 BOOL GlobalUnlock(HGLOBAL memory) {
     return ::GlobalUnlock(memory);
+}
+uintptr_t GlobalSize(HGLOBAL memory) {
+    return ::GlobalSize(memory);
 }
 
 BOOL GetVersionExW(OSVERSIONINFOW* info) {

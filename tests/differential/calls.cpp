@@ -176,7 +176,10 @@ void NowDateTime(Random& r, Call& call) {
     call.datedEntry = static_cast<int32_t>(r.Below(DATED_ENTRY_COUNT));
     const DatedEntry& entry = DATED_ENTRIES[call.datedEntry];
     std::u16string name = entry.name;
-    if (r.Percent(30)) name[1] = r.Percent(50) ? u'?' : u'*'; // a pattern that matches it alone
+    if (r.Percent(30))
+        name[1] = r.Percent(50) ? u'?' : u'*'; // a pattern that matches it alone
+    else if (entry.directory && r.Percent(50))
+        name += u'\\'; // a folder as file managers name it
     // 1980 to 2037, to the 100 ns.
     const uint64_t from = 119600064000000000ull, span = 21184ull * 86400 * 10000000;
     call.writeTime = from + r.Next() % span;

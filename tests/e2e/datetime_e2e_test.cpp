@@ -150,13 +150,26 @@ TEST(NowDateTimeEndToEnd, AnEraAfter2019ComesFromThePlatformsList) {
     fs::remove(dated);
 }
 
-TEST(NowDateTimeEndToEnd, ADirectoryGivesItsOwnTime) {
+// A folder gives its own time however it is named: plainly, with the
+// trailing backslash that file managers write, or as a drive's root (drive
+// T: is a directory of the build tree: a link in the Wine prefix, natively
+// MURLIN_DRIVES).
+TEST(NowDateTimeEndToEnd, AFolderGivesItsOwnTime) {
     fs::path dir = fs::current_path() / "dt_e2e_dir";
+    fs::path driveT = fs::path(MURLIN_BUILD_DIR) / "drive_t";
     fs::create_directories(dir);
+    fs::create_directories(driveT);
     SetTimes(dir, PAST_ACCESS, FUTURE_WRITE);
-    ProcessResult r = RunHost({"%*nowdatetime(Y," + dir.string() + ")"});
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ("2031\n", r.out);
+    SetTimes(driveT, PAST_ACCESS, FUTURE_WRITE);
+    ProcessOptions options;
+    options.env = {{"MURLIN_DRIVES", "C=/;T=" + driveT.string()}};
+    const std::string names[] = {dir.string(), dir.string() + "\\", "T:\\"};
+    for (const std::string& name : names) {
+        ProcessResult r =
+            RunHost({"%*nowdatetime(Y," + name + ")", "%*nowdatetime(Y," + name + ",a)"}, options);
+        EXPECT_EQ(0, r.exitCode) << r.err;
+        EXPECT_EQ("2031\n2001\n", r.out) << name;
+    }
     fs::remove(dir);
 }
 

@@ -16,7 +16,7 @@ os::HANDLE H(intptr_t value) {
 }
 
 // One call of each operation; true when its result is the failure of its
-// Win32 function (Sleep and GetLocalTime have none).
+// Win32 function (Sleep, GetLocalTime and GetLastError have none).
 struct Wiring {
     Op op;
     std::function<bool()> failed;
@@ -39,8 +39,11 @@ TEST(FakePlatform, EveryOperationCountsUnderItsNameAndFailsWhenTold) {
         {Op::HeapFree, [] { return !os::HeapFree(H(0x4EA9), 0, nullptr); }},
         {Op::MessageBoxW, [] { return os::MessageBoxW(nullptr, u"m", nullptr, 0) == 0; }},
         {Op::wsprintfW, [&] { return os::wsprintfW(text, u"%d", 7) == 0 && text[0] == 0; }},
+        {Op::GetLastError, [] { return os::GetLastError(), false; }},
+        {Op::SetThreadErrorMode, [] { return !os::SetThreadErrorMode(1, nullptr); }},
         {Op::GetStdHandle,
          [] { return os::GetStdHandle(os::STD_INPUT_HANDLE) == os::InvalidHandle(); }},
+        {Op::GetFileType, [] { return os::GetFileType(H(1)) == os::FILE_TYPE_UNKNOWN; }},
         {Op::ReadFile, [&] { return !os::ReadFile(H(1), bytes, 8, &n, nullptr); }},
         {Op::WriteFile, [&] { return !os::WriteFile(H(1), bytes, 8, &n, nullptr) && n == 4; }},
         {Op::PeekNamedPipe,
@@ -74,6 +77,7 @@ TEST(FakePlatform, EveryOperationCountsUnderItsNameAndFailsWhenTold) {
         {Op::CloseClipboard, [] { return !os::CloseClipboard(); }},
         {Op::GlobalLock, [] { return os::GlobalLock(H(0xC11B)) == nullptr; }},
         {Op::GlobalUnlock, [] { return !os::GlobalUnlock(H(0xC11B)); }},
+        {Op::GlobalSize, [] { return os::GlobalSize(H(0xC11B)) == 0; }},
         {Op::GetVersionExW, [&] { return !os::GetVersionExW(&version); }},
         {Op::RegOpenKeyExW,
          [&] {

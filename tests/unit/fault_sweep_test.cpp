@@ -21,6 +21,9 @@ namespace {
 const os::HANDLE FILE_HANDLE = reinterpret_cast<os::HANDLE>(static_cast<intptr_t>(0xF11E));
 const os::HANDLE SEARCH_HANDLE = reinterpret_cast<os::HANDLE>(static_cast<intptr_t>(0x5EA2));
 
+// The host's error mode, which must be back whenever a call ends.
+constexpr os::DWORD HOST_ERROR_MODE = os::SEM_NOOPENFILEERRORBOX;
+
 // Valid UTF-8 and Windows-1252 alike, zero bytes included, cut by reads at
 // every boundary: 3000 bytes.
 std::string PipeText() {
@@ -39,7 +42,8 @@ std::string PipeText() {
 void World() {
     static const std::string PIPE_TEXT = PipeText();
     fake::Platform& s = fake::State();
-    s.logCalls = false;     // only the counts matter here
+    s.logCalls = false; // only the counts matter here
+    s.threadErrorMode = HOST_ERROR_MODE;
     s.logicalDrives = 0x1C; // C D E
     s.volumes[u'C'] = {u"SYSTEM", 0x1A2B3C4D};
     s.volumes[u'E'] = {u"BACKUP", 2};
@@ -123,6 +127,10 @@ size_t RunChecked(const SweepCase& c, fake::Op op, int nth, bool fromThenOn,
         EXPECT_LT(call.Result().size(), RESULT_BUFFER_UNITS) << where << ": no NUL";
     }
     EXPECT_EQ("", fake::StillOpen()) << where;
+    // A restore that fails leaves nothing to do; every other failure does.
+    if (nth == 0 || op != fake::Op::SetThreadErrorMode) {
+        EXPECT_EQ(HOST_ERROR_MODE, fake::State().threadErrorMode) << where;
+    }
     if (offeredLong != nullptr)
         *offeredLong = !host.requests.empty() && host.requests.back().code == HOSTREQ_LONGRESULT;
     size_t fired = fake::Fired();

@@ -63,12 +63,12 @@ TEST_F(QueriesTest, FindDriveReadsTheMaskOnceAndSkipsUnreadableVolumes) {
     s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
     s.volumes[u'C'] = {u"X", 1};
     s.volumes[u'E'] = {u"X", 2};
-    fake::FailNth("GetVolumeInformationW", 7); // C, when X is looked for
+    fake::FailNth("GetVolumeInformationW", 1); // C, for the whole call
     TestCall call(u"FINDDRIVE", {u"A", u"B", u"X"});
     EXPECT_EQ(1, Run(call));
     EXPECT_EQ(u"E:", call.Result());
     EXPECT_EQ(1u, fake::Count("GetLogicalDrives"));
-    // Three keys, three drives each scanned: D has no volume at all.
+    // Three drives, each asked once: D has no volume at all.
     std::vector<std::u16string> roots;
     for (const auto& c : s.calls)
         if (c.op == fake::Op::GetVolumeInformationW) {
@@ -79,10 +79,56 @@ TEST_F(QueriesTest, FindDriveReadsTheMaskOnceAndSkipsUnreadableVolumes) {
             EXPECT_EQ(0, c.args[3]);
             EXPECT_EQ(0, c.args[4]);
         }
-    std::vector<std::u16string> expected;
-    for (int i = 0; i < 3; ++i)
-        expected.insert(expected.end(), {u"C:\\", u"D:\\", u"E:\\"});
-    EXPECT_EQ(expected, roots);
+    EXPECT_EQ((std::vector<std::u16string>{u"C:\\", u"D:\\", u"E:\\"}), roots);
+}
+
+// Whatever the keys, each present drive is asked once a call, and only while
+// the thread's error mode keeps the "no disk" box away; the host's own mode
+// is back before the call ends and whenever the host is asked.
+TEST_F(QueriesTest, FindDriveAsksEachDriveOnceWithoutSystemBoxes) {
+    constexpr os::DWORD HOST_MODE = os::SEM_NOOPENFILEERRORBOX;
+    struct Case {
+        std::vector<std::u16string> keys;
+        int32_t code;
+        size_t volumeQueries;
+    };
+    const Case cases[] = {
+        {{u"ONE", u"TWO", u"THREE"}, -1, 3},
+        {{u"Q:", u"NONE", u"BACKUP"}, 1, 3},
+        {{u"SYSTEM", u"BACKUP"}, 1, 1},
+        {{u"NONE", u"!" + std::u16string(2000, u'z')}, 1, 3},
+        {{u"C:\\Windows"}, 1, 0},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        auto& s = fake::State();
+        s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
+        s.fileAttributes[u"C:\\Windows"] = os::FILE_ATTRIBUTE_DIRECTORY;
+        s.volumes[u'C'] = {u"SYSTEM", 1};
+        s.volumes[u'E'] = {u"BACKUP", 2};
+        s.threadErrorMode = HOST_MODE;
+        std::vector<os::DWORD> modesAsked;
+        host.answer = [&](int32_t, void*) {
+            modesAsked.push_back(s.threadErrorMode);
+            return intptr_t{0};
+        };
+        TestCall call(u"FINDDRIVE", c.keys);
+        EXPECT_EQ(c.code, Run(call));
+        EXPECT_EQ(c.volumeQueries, fake::Count("GetVolumeInformationW"));
+        std::vector<std::string> ops =
+            fake::Ops({"SetThreadErrorMode", "GetVolumeInformationW", "GetFileAttributesW"});
+        ASSERT_GE(ops.size(), 2u);
+        EXPECT_EQ("SetThreadErrorMode", ops.front());
+        EXPECT_EQ("SetThreadErrorMode", ops.back());
+        EXPECT_EQ(2u, fake::Count("SetThreadErrorMode"));
+        for (const auto& k : s.calls)
+            if (k.op == fake::Op::SetThreadErrorMode && k.args[1] != 0) {
+                EXPECT_EQ(os::SEM_FAILCRITICALERRORS, k.args[0]);
+            }
+        EXPECT_EQ(HOST_MODE, s.threadErrorMode);
+        for (os::DWORD mode : modesAsked)
+            EXPECT_EQ(HOST_MODE, mode);
+    }
 }
 
 TEST_F(QueriesTest, FindDriveWithoutKeysShowsUsage) {
@@ -184,6 +230,35 @@ TEST_F(QueriesTest, ClipboardWithoutTextGivesTheEmptyText) {
         EXPECT_EQ(u"", call.Result());
         EXPECT_EQ(1u, fake::Count("CloseClipboard"));
         EXPECT_EQ(0u, fake::Count("GlobalUnlock"));
+        EXPECT_EQ("", fake::StillOpen());
+    }
+}
+
+// Another program may put text on the clipboard without a NUL: its units
+// end at the block's end.
+TEST_F(QueriesTest, ClipboardTextEndsWithinItsBlock) {
+    struct Case {
+        std::u16string memory; // the block and what lies after it
+        size_t blockUnits;     // GlobalSize in units
+        std::u16string value;  // the result buffer or the text the host is offered
+    };
+    const std::u16string longText(1500, u'q');
+    const Case cases[] = {
+        {u"abc", 4, u"abc"},    {std::u16string(u"ab\0cd", 5), 5, u"ab"},
+        {u"abcXYZ", 3, u"abc"}, {longText + u"XYZ", 1500, longText},
+        {u"abc", 0, u""},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        auto& s = fake::State();
+        s.clipboardHasText = true;
+        s.clipboardText = c.memory;
+        s.clipboardBlockUnits = c.blockUnits;
+        if (c.blockUnits == 0) fake::FailNth("GlobalSize", 1);
+        host.requests.clear();
+        TestCall call(u"CLIPPEDTEXT");
+        EXPECT_EQ(1, Run(call));
+        EXPECT_EQ(c.value, host.requests.empty() ? call.Result() : host.requests[0].text);
         EXPECT_EQ("", fake::StillOpen());
     }
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string.h>
 
 namespace {
@@ -114,8 +115,9 @@ TEST_F(StdInTest, ClosedPipeOf3000BytesIsReadAs1023_1024_953) {
         EXPECT_EQ(U(hostTakes ? input : input.substr(0, 1008)), value);
         EXPECT_EQ(hostTakes ? std::u16string() : value, call->Result());
         EXPECT_EQ((std::vector<intptr_t>{1023, 1024, 953}), ReadSizes());
-        // Created for 2048 characters, then grown to what is needed and 64 bytes.
-        EXPECT_EQ((std::vector<size_t>{4096, (1023 + 2048) * 2 + 66, (2047 + 2048) * 2 + 66}),
+        // Created for 2048 characters, then grown to what is needed and 64
+        // bytes, or by half when that is more.
+        EXPECT_EQ((std::vector<size_t>{4096, (1023 + 2048) * 2 + 66, 6208 * 3 / 2}),
                   fake::State().allocationSizes);
     }
 }
@@ -271,33 +273,39 @@ TEST_F(StdInTest, FailuresDeliverWhatWasCollected) {
         fake::Reset();
         ResetHost();
         AcceptLongResults();
-        fake::FailNth(c.op, c.nth);
+        // A conversion that fails fails again without flags.
+        if (std::string(c.op) == "MultiByteToWideChar")
+            fake::FailCalls(fake::Op::MultiByteToWideChar, c.nth, c.nth + 1);
+        else
+            fake::FailNth(c.op, c.nth);
         fake::State().pipe = {input, {}, false};
         EXPECT_EQ(c.value, Run()) << c.op << " " << c.nth;
         EXPECT_TRUE(fake::State().liveBlocks.empty()) << c.op;
     }
 }
 
-TEST(WideTextBuffer, GrowsToWhatIsNeededAnd64BytesWhenRoomRunsShort) {
+TEST(WideTextBuffer, GrowsByHalfOrToWhatIsNeededWhenRoomRunsShort) {
     fake::Reset();
     WideTextBuffer buffer;
     ASSERT_TRUE(CreateWideTextBuffer(&buffer, 2048));
     EXPECT_EQ(4096u, buffer.capacityBytes);
     buffer.start[0] = 0;
     ASSERT_TRUE(EnsureRoom(&buffer, 2048)); // 4098 needed
-    EXPECT_EQ(4162u, buffer.capacityBytes);
-    buffer.cursor += 31; // 4160 needed: below the capacity
+    EXPECT_EQ(6144u, buffer.capacityBytes);
+    buffer.cursor += 1022; // 6142 needed: below the capacity
     ASSERT_TRUE(EnsureRoom(&buffer, 2048));
-    EXPECT_EQ(4162u, buffer.capacityBytes);
-    buffer.cursor += 1; // 4162: not below
+    EXPECT_EQ(6144u, buffer.capacityBytes);
+    buffer.cursor += 1; // 6144: not below
     ASSERT_TRUE(EnsureRoom(&buffer, 2048));
-    EXPECT_EQ(4226u, buffer.capacityBytes);
-    EXPECT_EQ(32u, UsedUnits(&buffer));
+    EXPECT_EQ(9216u, buffer.capacityBytes);
+    ASSERT_TRUE(EnsureRoom(&buffer, 8192)); // 18432 needed: more than half again
+    EXPECT_EQ(18496u, buffer.capacityBytes);
+    EXPECT_EQ(1023u, UsedUnits(&buffer));
 
     fake::FailNth("HeapReAlloc", static_cast<int>(fake::Count("HeapReAlloc")) + 1);
     buffer.cursor += 64;
     WideTextBuffer before = buffer;
-    EXPECT_FALSE(EnsureRoom(&buffer, 2048));
+    EXPECT_FALSE(EnsureRoom(&buffer, 16384));
     EXPECT_EQ(before.start, buffer.start);
     EXPECT_EQ(before.cursor, buffer.cursor);
     EXPECT_EQ(before.capacityBytes, buffer.capacityBytes);
@@ -306,6 +314,95 @@ TEST(WideTextBuffer, GrowsToWhatIsNeededAnd64BytesWhenRoomRunsShort) {
 
     fake::FailNth("HeapAlloc", static_cast<int>(fake::Count("HeapAlloc")) + 1);
     EXPECT_FALSE(CreateWideTextBuffer(&buffer, 2048));
+}
+
+// A large input moves the block a number of times that grows with its
+// logarithm, and the old and new block together stay within 2.5 times the
+// text.
+TEST_F(StdInTest, ALargeInputGrowsTheBlockGeometrically) {
+    for (size_t bytes : {size_t{1} << 20, size_t{4} << 20}) {
+        fake::Reset();
+        fake::State().logCalls = false;
+        AcceptLongResults();
+        fake::State().pipe = {std::string(bytes, 'w'), {}, false};
+        EXPECT_EQ(bytes, Run().size());
+        const std::vector<size_t>& sizes = fake::State().allocationSizes;
+        size_t moves = fake::Count("HeapReAlloc");
+        EXPECT_LE(moves, std::log(2.0 * bytes / 4096) / std::log(1.5) + 2) << bytes;
+        for (size_t i = 1; i < sizes.size(); ++i) {
+            EXPECT_GE(sizes[i] * 2, sizes[i - 1] * 3) << i;
+            EXPECT_LE(sizes[i - 1] + sizes[i], 2.5 * (2 * bytes + 8192)) << i;
+        }
+    }
+}
+
+// Input that no peek measures but that ends is read to its end: a disk file
+// whether waiting or not, and while waiting a pipe that refuses to be peeked
+// (as Wine does for a pipe of the system under it). Consoles and pipes that
+// are broken end as before.
+TEST_F(StdInTest, InputThatNoPeekMeasuresIsReadToItsEnd) {
+    struct Case {
+        os::DWORD type;
+        os::DWORD peekError;
+        bool waiting;
+        size_t delivered;
+    };
+    const size_t all = 88000;
+    const Case cases[] = {
+        {os::FILE_TYPE_DISK, os::ERROR_INVALID_FUNCTION, true, all},
+        {os::FILE_TYPE_DISK, os::ERROR_INVALID_FUNCTION, false, all},
+        {os::FILE_TYPE_PIPE, os::ERROR_NOT_SUPPORTED, true, all},
+        {os::FILE_TYPE_PIPE, os::ERROR_NOT_SUPPORTED, false, 0},
+        {os::FILE_TYPE_PIPE, os::ERROR_BROKEN_PIPE, true, 1023},
+        {os::FILE_TYPE_CHAR, os::ERROR_INVALID_HANDLE, true, 1023},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        ResetHost();
+        AcceptLongResults();
+        auto& s = fake::State();
+        s.fileType = c.type;
+        std::string input(all, 'f');
+        s.peekNamedPipe = [&](os::HANDLE, os::DWORD*) {
+            s.lastError = c.peekError;
+            return os::BOOL(0);
+        };
+        // A file's end is a read of nothing.
+        s.readFile = [&](os::HANDLE, void* buffer, os::DWORD size, os::DWORD* read) {
+            size_t n = std::min<size_t>(size, input.size());
+            memcpy(buffer, input.data(), n);
+            input.erase(0, n);
+            *read = static_cast<os::DWORD>(n);
+            return os::BOOL(1);
+        };
+        call = std::make_unique<TestCall>(u"STDIN",
+                                          c.waiting ? std::vector<std::u16string>{}
+                                                    : std::vector<std::u16string>{u"", u"nowait"});
+        EXPECT_EQ(1, RunCall(host, *call));
+        std::u16string value = host.requests.empty() ? call->Result() : host.requests.back().text;
+        EXPECT_EQ(std::u16string(c.delivered, u'f'), value) << c.type << " " << c.peekError;
+        EXPECT_TRUE(s.liveBlocks.empty());
+    }
+}
+
+// Under the UTF-8 ANSI code page Windows refuses MB_PRECOMPOSED: the block is
+// converted again without it, and so is the rest.
+TEST_F(StdInTest, TheUtf8AnsiCodePageConvertsWithoutFlags) {
+    const std::string e = "\xC3\xA9";
+    for (const std::string& input : {"h" + e + "llo", std::string(3000, 'a') + e}) {
+        fake::Reset();
+        ResetHost();
+        AcceptLongResults();
+        fake::State().ansiIsUtf8 = true;
+        fake::State().pipe = {input, {}, false};
+        EXPECT_EQ(Utf16(input), Run()) << input.size();
+        std::vector<intptr_t> flags;
+        for (const fake::Call& k : fake::State().calls)
+            if (k.op == fake::Op::MultiByteToWideChar) flags.push_back(k.args[1]);
+        EXPECT_EQ(1, flags[0]);
+        for (size_t i = 1; i < flags.size(); ++i)
+            EXPECT_EQ(0, flags[i]) << i;
+    }
 }
 
 } // namespace
