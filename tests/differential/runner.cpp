@@ -19,6 +19,7 @@
 #include <string.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,7 +28,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -35,12 +35,26 @@ using namespace differential;
 
 namespace {
 
-// Platform: the dated entries, and the standard handles swapped for one call.
-#if defined(_WIN32)
-const wchar_t* W(const char16_t* text) {
-    return reinterpret_cast<const wchar_t*>(text);
+// Makes the working directory, the current one, and the dated entries in it.
+bool MakeDatedEntries(const char* workDir) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_directory(workDir, error);
+    fs::current_path(workDir, error);
+    if (error) return false;
+    for (uint32_t i = 0; i < DATED_ENTRY_COUNT; ++i) {
+        fs::path path = fs::u8path(DATED_ENTRIES[i].utf8Name);
+        if (DATED_ENTRIES[i].directory)
+            fs::create_directory(path, error);
+        else
+            std::ofstream(path).close();
+        if (!fs::exists(path)) return false;
+    }
+    return true;
 }
 
+// Platform: the standard handles swapped for one call.
+#if defined(_WIN32)
 HANDLE g_capture = INVALID_HANDLE_VALUE;
 
 bool Prepare(const char* records, const char* workDir) {
@@ -55,20 +69,7 @@ bool Prepare(const char* records, const char* workDir) {
     g_capture = CreateFileA((std::string(records) + ".stream").c_str(),
                             GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    CreateDirectoryA(workDir, nullptr);
-    if (g_capture == INVALID_HANDLE_VALUE || !SetCurrentDirectoryA(workDir)) return false;
-    for (uint32_t i = 0; i < DATED_ENTRY_COUNT; ++i) {
-        const DatedEntry& entry = DATED_ENTRIES[i];
-        if (entry.directory) {
-            CreateDirectoryW(W(entry.name), nullptr);
-            continue;
-        }
-        HANDLE file = CreateFileW(W(entry.name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        CloseHandle(file);
-    }
-    return true;
+    return g_capture != INVALID_HANDLE_VALUE && MakeDatedEntries(workDir);
 }
 
 std::string Capture(bool error, const std::function<void()>& run) {
@@ -109,19 +110,7 @@ int g_capture = -1;
 bool Prepare(const char* records, const char* workDir) {
     unsetenv("MURLIN_ERAS");
     g_capture = open((std::string(records) + ".stream").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    mkdir(workDir, 0700);
-    if (g_capture < 0 || chdir(workDir) != 0) return false;
-    for (uint32_t i = 0; i < DATED_ENTRY_COUNT; ++i) {
-        const DatedEntry& entry = DATED_ENTRIES[i];
-        if (entry.directory) {
-            mkdir(entry.utf8Name, 0700);
-            continue;
-        }
-        int fd = open(entry.utf8Name, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0) return false;
-        close(fd);
-    }
-    return true;
+    return g_capture >= 0 && MakeDatedEntries(workDir);
 }
 
 // Puts back a standard descriptor saved with dup; one that was closed is
