@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "module/module_api.h"
+#include "tests/support/test_call.h"
 
 #include <algorithm>
 #include <stdio.h>
@@ -110,16 +111,11 @@ double TimeStdIn(bool module, DWORD total) {
     size_t got;
     LONGLONG start = Now();
     if (module) {
-        std::vector<char16_t> result(RESULT_BUFFER_UNITS);
-        const char16_t params[] = u"\0";
-        HostInfo host{Serve, nullptr, nullptr, nullptr};
-        ModuleCall call{};
-        call.name = u"STDIN";
-        call.nameKey = NameKey(u"STDIN");
-        call.resultBuffer = result.data();
-        call.paramList = params;
+        TestCall call(u"STDIN", {}, 0, 0);
+        call.call.paramList = call.paramList.c_str();
+        call.host.callback = Serve;
         g_delivered = 0;
-        g_entry(&host, MODCALL_FUNCTION, reinterpret_cast<intptr_t>(&call));
+        call.Run(g_entry);
         got = g_delivered;
     } else {
         got = PlainStdIn();
@@ -141,18 +137,13 @@ double TimeStdOut(bool module, DWORD total) {
     std::u16string text(textUnits, u'a');
     for (size_t i = 0; i < textUnits; ++i)
         text[i] = static_cast<char16_t>(u'a' + i % 26);
-    text.push_back(0); // the ParamList's end
-    HostInfo host{Serve, nullptr, nullptr, nullptr};
-    ModuleCall call{};
-    call.name = u"STDOUT";
-    call.nameKey = NameKey(u"STDOUT");
-    call.paramList = text.c_str();
-    call.paramCount = 1;
+    TestCall call(u"STDOUT", {text}, 0, 0);
+    call.host.callback = Serve;
     size_t texts = total / textUnits;
     LONGLONG start = Now();
     for (size_t t = 0; t < texts; ++t) {
         if (module) {
-            g_entry(&host, MODCALL_COMMAND, reinterpret_cast<intptr_t>(&call));
+            call.Run(g_entry, MODCALL_COMMAND);
             continue;
         }
         char out[4096];
