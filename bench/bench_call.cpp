@@ -30,21 +30,8 @@ intptr_t Serve(HostInfo*, int32_t request, void* argument) {
 
 } // namespace
 
-BenchCall::BenchCall(const char16_t* name, std::vector<std::u16string> params)
-    : result(RESULT_BUFFER_UNITS, 0) {
-    for (const std::u16string& p : params) {
-        paramList += p;
-        paramList.push_back(0);
-    }
-    paramList.push_back(0);
+BenchCall::BenchCall(const char16_t* name, const std::vector<std::u16string>& params)
+    : TestCall(name, params, 0, 0) {
     host.callback = Serve;
-    call.name = name;
-    call.nameKey = NameKey(name);
-    call.resultBuffer = result.data();
-    call.paramList = paramList.data();
-    call.paramCount = static_cast<uint32_t>(params.size());
-}
-
-int32_t BenchCall::Run(int32_t kind) {
-    return ModuleEntry(&host, kind, reinterpret_cast<intptr_t>(&call));
+    call.paramList = paramList.c_str();
 }

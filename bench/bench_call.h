@@ -1,23 +1,18 @@
-// A call of the built module as a host makes it: the ParamList laid out as
-// the host lays it out, a result buffer of 1024 units, and a host service
-// that answers the requests the benchmarked names make.
+// A call of the built module as a host makes it, built as the tests build
+// theirs (tests/support/test_call.h), with a host service that answers the
+// requests the benchmarked names make.
 #pragma once
 
-#include "module/module_api.h"
+#include "tests/support/test_call.h"
 
 #include <string>
 #include <vector>
 
-struct BenchCall {
-    BenchCall(const char16_t* name, std::vector<std::u16string> params);
+struct BenchCall : TestCall {
+    // The ParamList is never null here, even without parameters.
+    BenchCall(const char16_t* name, const std::vector<std::u16string>& params);
     // Calls ModuleEntry, through the module's export, with the call kind.
-    int32_t Run(int32_t kind = MODCALL_FUNCTION);
-    std::u16string Result() const { return std::u16string(result.data()); }
-
-    HostInfo host{};
-    ModuleCall call{};
-    std::u16string paramList;
-    std::vector<char16_t> result;
+    int32_t Run(int32_t kind = MODCALL_FUNCTION) { return TestCall::Run(ModuleEntry, kind); }
 };
 
 namespace benchmark {

@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include "module/module_api.h"
+#include "tests/support/test_call.h"
 
 #include <algorithm>
 #include <stdio.h>
@@ -56,23 +57,6 @@ intptr_t Serve(HostInfo*, int32_t request, void* argument) {
     g_hostTicks += Now() - start;
     return 1;
 }
-
-// A call as a host makes it; params is the ParamList, each parameter ending
-// in its NUL.
-struct Call {
-    HostInfo host{Serve, nullptr, nullptr, nullptr};
-    ModuleCall call{};
-    std::vector<char16_t> result = std::vector<char16_t>(RESULT_BUFFER_UNITS);
-    Call(const char16_t* name, const std::u16string& params, uint32_t count) : paramList(params) {
-        call.name = name;
-        call.nameKey = NameKey(name);
-        call.resultBuffer = result.data();
-        call.paramList = paramList.c_str();
-        call.paramCount = count;
-    }
-    int32_t Run(int32_t kind) { return g_entry(&host, kind, reinterpret_cast<intptr_t>(&call)); }
-    std::u16string paramList;
-};
 
 #define HAND_WRITTEN __attribute__((noinline, noipa))
 
@@ -134,23 +118,23 @@ Measure Fastest(double (*timed)(bool, DWORD), DWORD calls) {
 struct Single {
     const char* label;
     const char16_t* name;
-    std::u16string params;
-    uint32_t count;
+    std::vector<std::u16string> params;
     void (*hand)(const char16_t*, char16_t*);
 };
 
 const Single SINGLES[] = {
-    {"%*leftstr(abcdef,3)", u"LEFTSTR", std::u16string(u"abcdef\0003", 8), 2, HandLeftStr},
-    {"%*nowdatetime(Y-N-D H:M:S)", u"NOWDATETIME", u"Y-N-D H:M:S", 1, HandNowDateTime},
+    {"%*leftstr(abcdef,3)", u"LEFTSTR", {u"abcdef", u"3"}, HandLeftStr},
+    {"%*nowdatetime(Y-N-D H:M:S)", u"NOWDATETIME", {u"Y-N-D H:M:S"}, HandNowDateTime},
 };
 const Single* g_single = nullptr;
 
 double TimeSingle(bool module, DWORD calls) {
-    Call c(g_single->name, g_single->params, g_single->count);
+    TestCall c(g_single->name, g_single->params);
+    c.host.callback = Serve;
     LONGLONG start = Now();
     for (DWORD i = 0; i < calls; ++i) {
         if (module)
-            c.Run(MODCALL_FUNCTION);
+            c.Run(g_entry);
         else
             g_single->hand(c.call.paramList, c.call.resultBuffer);
     }
@@ -213,11 +197,12 @@ double TimeStdIn(bool module, DWORD total) {
     SetStdHandle(STD_INPUT_HANDLE, read);
     Feed feed{write, total};
     HANDLE writer = CreateThread(nullptr, 0, FeedPipe, &feed, 0, nullptr);
-    Call c(u"STDIN", std::u16string(), 0);
+    TestCall c(u"STDIN");
+    c.host.callback = Serve;
     g_hostTicks = 0;
     g_delivered = 0;
     LONGLONG start = Now();
-    size_t got = module ? (c.Run(MODCALL_FUNCTION), g_delivered) : HandStdIn();
+    size_t got = module ? (c.Run(g_entry), g_delivered) : HandStdIn();
     LONGLONG ticks = Now() - start - g_hostTicks;
     WaitForSingleObject(writer, INFINITE);
     CloseHandle(writer);
@@ -236,12 +221,12 @@ double TimeStdOut(bool module, DWORD total) {
     std::u16string text(textUnits, u'a');
     for (size_t i = 0; i < textUnits; ++i)
         text[i] = static_cast<char16_t>(u'a' + i % 26);
-    Call c(u"STDOUT", text, 1);
+    TestCall c(u"STDOUT", {text});
     size_t texts = total / textUnits;
     LONGLONG start = Now();
     for (size_t t = 0; t < texts; ++t) {
         if (module) {
-            c.Run(MODCALL_COMMAND);
+            c.Run(g_entry, MODCALL_COMMAND);
             continue;
         }
         char out[4096];

@@ -1,7 +1,7 @@
 #include "datetime/date_format.h"
 
 #include "datetime/era_calendar.h"
-#include "datetime/text_out.h"
+#include "datetime/bounded_output.h"
 
 const char16_t* const WEEKDAY_ABBREVS[7] = {u"Sun", u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat"};
 const char16_t* const WEEKDAY_KANJI[7] = {u"\u65E5", u"\u6708", u"\u706B", u"\u6C34",
@@ -16,7 +16,7 @@ uint32_t TwelveHour(uint16_t hour) {
     return hour < 12 ? hour : hour - 12;
 }
 
-size_t PutWeekday(TextOut out, const char16_t* const names[7], uint16_t day) {
+size_t PutWeekday(BoundedOutput out, const char16_t* const names[7], uint16_t day) {
     // A weekday outside 0 to 6 cannot come from the platform; write nothing.
     return day < 7 ? PutText(out, names[day]) : PutUnits(out, u"", 0);
 }
@@ -45,7 +45,7 @@ constexpr NumberForm NUMBER_FORMS[] = {{4, u'0'}, {2, u'0'}, {2, u' '}, {3, u'0'
 
 // Written here rather than by wsprintfW, which would read its format anew
 // for each of the numbers of a date.
-size_t PutDateNumber(TextOut out, uint32_t value, NumberForm form) {
+size_t PutDateNumber(BoundedOutput out, uint32_t value, NumberForm form) {
     constexpr size_t MOST_UNITS = 10; // the digits of 2^32 - 1
     char16_t piece[MOST_UNITS];
     char16_t* end = piece + MOST_UNITS;
@@ -100,7 +100,7 @@ FormatUnit FormatUnitOf(char16_t c) {
 }
 
 // The expansion of one of T t W w g G.
-size_t PutNamed(TextOut out, char16_t c, const os::SYSTEMTIME& t) {
+size_t PutNamed(BoundedOutput out, char16_t c, const os::SYSTEMTIME& t) {
     switch (c) {
     case u'T':
         return PutText(out, t.wHour < 12 ? FORENOON : AFTERNOON);
@@ -127,7 +127,7 @@ void FormatDateTime(const char16_t* format, const os::SYSTEMTIME* date, char16_t
         os::GetLocalTime(&now);
         date = &now;
     }
-    TextOut out = TextOutOver(output, capacity);
+    BoundedOutput out = BoundedOutputOver(output, capacity);
     out.position[0] = 0;
     const uint32_t numbers[NUMBER_FIELDS] = {
         date->wYear % 10000u,    date->wYear % 100u, date->wMonth,  date->wDay,         date->wHour,

@@ -1,7 +1,7 @@
 #include "datetime/era_calendar.h"
 
 #include "datetime/era_boundary.h"
-#include "module/params.h"
+#include "module/decimal.h"
 
 uint32_t EraBoundary = ERA_BOUNDARY_UNSCANNED;
 
@@ -110,14 +110,15 @@ void ScanEraBoundary() {
     __atomic_store_n(&EraBoundary, lowest, __ATOMIC_RELEASE);
 }
 
-size_t WriteEra(TextOut out, EraForm form, char16_t letter, const char16_t* name, int32_t year) {
+size_t WriteEra(BoundedOutput out, EraForm form, char16_t letter, const char16_t* name,
+                int32_t year) {
     return form == ERA_LETTER_FORM ? PutFormatted(out, u"%c%02d", letter, year)
                                    : PutFormatted(out, u"%s%02d", name, year);
 }
 
 // The era of the date from the registry list; no text (0 units) when the key
 // does not open or no value has begun by the date.
-size_t FormatRegistryEra(const os::SYSTEMTIME& date, TextOut out, EraForm form) {
+size_t FormatRegistryEra(const os::SYSTEMTIME& date, BoundedOutput out, EraForm form) {
     // No text until a value matches, but always a terminated one.
     PutUnits(out, u"", 0);
     uint32_t k = DateKey(date);
@@ -142,14 +143,14 @@ size_t FormatRegistryEra(const os::SYSTEMTIME& date, TextOut out, EraForm form) 
     return count;
 }
 
-size_t WriteTableEra(const os::SYSTEMTIME& date, TextOut out, EraForm form, size_t row) {
+size_t WriteTableEra(const os::SYSTEMTIME& date, BoundedOutput out, EraForm form, size_t row) {
     return WriteEra(out, form, ERA_LETTERS[row], ERA_TABLE[row].name,
                     static_cast<int32_t>(date.wYear) - ERA_TABLE[row].baseYear);
 }
 
 } // namespace
 
-size_t FormatEraForDate(const os::SYSTEMTIME& date, TextOut out, EraForm form) {
+size_t FormatEraForDate(const os::SYSTEMTIME& date, BoundedOutput out, EraForm form) {
     uint32_t k = DateKey(date);
     if (CurrentEraBoundary() == ERA_BOUNDARY_UNSCANNED) ScanEraBoundary();
     if (k >= CurrentEraBoundary()) return FormatRegistryEra(date, out, form);
@@ -159,7 +160,8 @@ size_t FormatEraForDate(const os::SYSTEMTIME& date, TextOut out, EraForm form) {
     return WriteTableEra(date, out, form, row);
 }
 
-size_t FormatEraByLetter(const os::SYSTEMTIME& date, TextOut out, EraForm form, char16_t letter) {
+size_t FormatEraByLetter(const os::SYSTEMTIME& date, BoundedOutput out, EraForm form,
+                         char16_t letter) {
     size_t row = ERA_ROWS - 1;
     while (row > 0 && ERA_LETTERS[row] != letter)
         --row;

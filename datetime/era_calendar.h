@@ -2,7 +2,7 @@
 // 2019-05-01, and the platform's registry list for the eras after it.
 #pragma once
 
-#include "datetime/text_out.h"
+#include "datetime/bounded_output.h"
 #include "platform/platform.h"
 
 // How an era is written: its letter or its name, then the year in the era.
@@ -18,8 +18,9 @@ enum EraForm : int32_t {
 // first call of a load scans the registry list once for where it takes over
 // from the table; a date from there on is written from the list (no text
 // when the key does not open or no value has begun by the date).
-size_t FormatEraForDate(const os::SYSTEMTIME& date, TextOut out, EraForm form);
+size_t FormatEraForDate(const os::SYSTEMTIME& date, BoundedOutput out, EraForm form);
 
 // j and J: the table era named by letter, with the date's year in it; a
 // letter that names no era gives row 0 ("?", the Western year).
-size_t FormatEraByLetter(const os::SYSTEMTIME& date, TextOut out, EraForm form, char16_t letter);
+size_t FormatEraByLetter(const os::SYSTEMTIME& date, BoundedOutput out, EraForm form,
+                         char16_t letter);

@@ -7,17 +7,6 @@ const char16_t* NextParam(const char16_t* p) {
     return p + TextLength(p) + 1;
 }
 
-uint32_t ReadDecimal(const char16_t*& cursor) {
-    while (*cursor == u' ')
-        ++cursor;
-    uint32_t value = 0;
-    while (*cursor >= u'0' && *cursor <= u'9') {
-        value = value * 10u + static_cast<uint32_t>(*cursor - u'0');
-        ++cursor;
-    }
-    return value;
-}
-
 intptr_t AskHost(HostInfo* host, int32_t request, void* argument) {
     return host->callback(host, request, argument);
 }

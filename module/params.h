@@ -1,7 +1,8 @@
-// How every handler reads its parameters, reports wrong use and delivers a
-// function's value.
+// How every handler reads its parameters (numbers with ReadDecimal of
+// module/decimal.h), reports wrong use and delivers a function's value.
 #pragma once
 
+#include "module/decimal.h"
 #include "module/module_api.h"
 
 // The most characters a delivery writes into the result buffer itself; a
@@ -11,10 +12,6 @@ constexpr size_t RESULT_TEXT_LIMIT = 1008;
 // The parameter after p: p advanced past its NUL. Only for reaching a
 // parameter that the call's paramCount says is there.
 const char16_t* NextParam(const char16_t* p);
-
-// Blanks (U+0020 only), then ASCII digits, modulo 2^32. The cursor is left on
-// the first unit not consumed; it never passes the text's NUL.
-uint32_t ReadDecimal(const char16_t*& cursor);
 
 // Asks the host to show the text (HOSTREQ_MESSAGE); when the host does not
 // answer HOSTANSWER_DONE, shows it in a plain message box.

@@ -1,13 +1,22 @@
 #!/bin/bash
-# Runs the same calls through the Linux module and through both DLLs under
-# Wine, one process per build, and compares them call by call. Builds what is
-# needed first. Exit status 1 on any difference.
+# Runs the same calls through the Linux module, the i686 Linux module and both
+# DLLs under Wine, one process per build, and compares them call by call.
+# Where 32-bit programs do not run (scripts/runs-32bit.sh, MURLIN_NO_32BIT=1)
+# the i686 module runs under qemu-i386 and Murlin.dll is left out: its Wine
+# cannot start. Builds what is needed first. Exit status 1 on any difference.
 # Usage: scripts/differential.sh [CALLS] [SEED]   (default 20000 calls, seed 1)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 calls=${1:-20000}
 seed=${2:-1}
-for preset in linux win64 win32; do
+if scripts/runs-32bit.sh >/dev/null; then
+    presets=(linux win64 win32 linux-i686)
+    i686=()
+else
+    presets=(linux win64 linux-i686)
+    i686=(qemu-i386)
+fi
+for preset in "${presets[@]}"; do
     cmake --preset "$preset" >/dev/null
     targets=murlin_differential
     [ "$preset" = linux ] && targets="$targets differential_compare"
@@ -32,11 +41,17 @@ run() { # preset, then the command that runs the runner
 }
 run linux build/linux/murlin_differential
 run win64 /usr/lib/wine/wine64 build/win64/murlin_differential.exe
-run win32 /usr/lib/wine/wine build/win32/murlin_differential.exe
+if [ ${#i686[@]} -eq 0 ]; then
+    run win32 /usr/lib/wine/wine build/win32/murlin_differential.exe
+fi
+run linux-i686 "${i686[@]}" build/linux-i686/murlin_differential
 
-echo "differential: $calls calls, seed $seed"
-if build/linux/differential_compare linux="$out/linux.records" win64="$out/win64.records" \
-        win32="$out/win32.records" >"$out/differences.txt"; then
+echo "differential: $calls calls, seed $seed, builds ${presets[*]}${i686:+ (i686 under ${i686[*]})}"
+records=()
+for preset in "${presets[@]}"; do
+    records+=("$preset=$out/$preset.records")
+done
+if build/linux/differential_compare "${records[@]}" >"$out/differences.txt"; then
     cat "$out/differences.txt"
     rm -rf "$out"
 else

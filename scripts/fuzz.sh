@@ -10,6 +10,8 @@
 # a working corpus under build/fuzz, the only corpus libFuzzer writes to; the
 # inputs that once failed (tests/fuzz/regressions/TARGET) are run first, each
 # once; a dictionary tests/fuzz/TARGET.dict is used where there is one.
+# murlin_fuzz adds a seed for every call of the table of sample calls
+# (tests/support/sample_calls.cpp) and the words of their parameters.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -29,6 +31,13 @@ for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
     cp -n "tests/fuzz/corpus/$target"/* "$corpus"/
+    dictionary="$build/$target.dict"
+    : >"$dictionary"
+    [ -f "tests/fuzz/$target.dict" ] && cat "tests/fuzz/$target.dict" >>"$dictionary"
+    if [ "$target" = murlin_fuzz ]; then
+        "$build/$target" --write-seeds="$corpus" --write-dictionary="$build/samples.dict"
+        cat "$build/samples.dict" >>"$dictionary"
+    fi
     log="$build/$target.log"
     regressions=("tests/fuzz/regressions/$target"/*)
     if [ -e "${regressions[0]}" ] && ! "$build/$target" "${regressions[@]}" >"$log" 2>&1; then
@@ -43,7 +52,7 @@ for target in "${targets[@]}"; do
     [ "$target" = murlin_settings_fuzz ] && maxlen=512
     options=(-max_total_time="$share" -max_len="$maxlen" -timeout=10
         -artifact_prefix="$findings/$target-")
-    [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
+    [ -s "$dictionary" ] && options+=(-dict="$dictionary")
     if "$build/$target" "${options[@]}" "$corpus" >"$log" 2>&1; then
         echo "$target: $(grep -E '^Done [0-9]+ runs' "$log")"
     else

@@ -10,8 +10,11 @@ native=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev binutils clan
         libclang-rt-14-dev clang-format-14 git)
 windows=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
          binutils-mingw-w64-i686 wine64 wine32:i386 zip python3)
+# The i686 Linux build: its cross compiler, and qemu-i386 for machines whose
+# kernel runs no 32-bit programs.
+i686=(g++-i686-linux-gnu qemu-user)
 wanted=("${native[@]}")
-[ "$what" = all ] && wanted+=("${windows[@]}")
+[ "$what" = all ] && wanted+=("${windows[@]}" "${i686[@]}")
 
 missing=()
 for pkg in "${wanted[@]}"; do

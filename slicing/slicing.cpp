@@ -87,6 +87,8 @@ int32_t Padding(HostInfo* host, ModuleCall* call) {
     int32_t width = static_cast<int32_t>(ReadDecimal(cursor));
     char16_t pad = u' ';
     if (call->paramCount >= 3) {
+        // One unit on from where the width's reading stopped, which may lie inside
+        // the second parameter: the pad as users know it; kept as it stands.
         pad = cursor[1];
         // A NUL pad unit would end the value before the text: pad with blanks.
         if (pad == 0) pad = u' ';

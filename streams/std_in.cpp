@@ -9,7 +9,7 @@
 #include "module/params.h"
 #include "module/text.h"
 #include "platform/platform.h"
-#include "platform/win32_emulation/utf8_sequences.h"
+#include "platform/utf8_sequences.h"
 #include "streams/wide_text_buffer.h"
 
 #if defined(__SSE2__)

@@ -12,6 +12,7 @@ constexpr int32_t OUTPUT_BUFFER_SIZE = 4096; // bytes
 constexpr size_t CONVERSION_PIECE_UNITS = 1024;
 constexpr size_t CANNOT_FIT_UNITS = 2 * OUTPUT_BUFFER_SIZE;
 
+// "*stdxxx" for both commands is the usage text as users know it; kept as it stands.
 const char16_t USAGE[] = u"*stdxxx [-utf8,[-bom]]\"text\"[,-crlf][,-lf]";
 
 constexpr char BOM[] = {'\xEF', '\xBB', '\xBF'};

@@ -48,6 +48,7 @@ void* HeapAlloc(HANDLE, DWORD, uintptr_t bytes) {
     return malloc(bytes == 0 ? 1 : bytes);
 }
 void* HeapReAlloc(HANDLE, DWORD, void* block, uintptr_t bytes) {
+    if (block == nullptr) return nullptr; // as Windows: there is nothing to reallocate
     return realloc(block, bytes == 0 ? 1 : bytes);
 }
 BOOL HeapFree(HANDLE, DWORD, void* block) {

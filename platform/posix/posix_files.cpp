@@ -8,7 +8,7 @@
 #include "platform/posix/posix_handles.h"
 #include "platform/win32_emulation/codepage.h"
 #include "platform/win32_emulation/file_time.h"
-#include "platform/win32_emulation/utf8_sequences.h"
+#include "platform/utf8_sequences.h"
 #include "platform/platform.h"
 
 #include <dirent.h>

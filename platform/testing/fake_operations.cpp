@@ -20,6 +20,31 @@ using fake::N;
 using fake::Op;
 using fake::State;
 
+namespace {
+
+// Reads of the world's pipe, where no hook is set.
+os::BOOL ReadPipe(os::HANDLE, void* buffer, os::DWORD bytesToRead, os::DWORD* bytesRead) {
+    fake::Platform::Pipe& pipe = fake::State().pipe;
+    if (pipe.waiting.empty() && !pipe.later.empty()) {
+        pipe.waiting = pipe.later.front();
+        pipe.later.pop_front();
+    }
+    if (pipe.waiting.empty()) return 0;
+    size_t n = bytesToRead < pipe.waiting.size() ? bytesToRead : pipe.waiting.size();
+    memcpy(buffer, pipe.waiting.data(), n);
+    pipe.waiting.erase(0, n);
+    *bytesRead = static_cast<os::DWORD>(n);
+    return 1;
+}
+
+os::BOOL PeekPipe(os::HANDLE, os::DWORD* available) {
+    const fake::Platform::Pipe& pipe = fake::State().pipe;
+    *available = static_cast<os::DWORD>(pipe.waiting.size());
+    return !pipe.waiting.empty() || !pipe.later.empty() || pipe.writerOpen;
+}
+
+} // namespace
+
 namespace os {
 
 HANDLE GetProcessHeap() {
@@ -108,11 +133,10 @@ HANDLE GetStdHandle(DWORD id) {
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*) {
     bool fails = Enter(Op::ReadFile, {I(file), N(bytesToRead)});
     *bytesRead = 0;
-    if (!State().readFile) return 0;
-    if (!fails) return State().readFile(file, buffer, bytesToRead, bytesRead);
+    auto read = State().readFile ? State().readFile : ReadPipe;
+    if (!fails) return read(file, buffer, bytesToRead, bytesRead);
     // Half of it came before the pipe broke.
-    if (bytesToRead / 2 > 0 && !State().readFile(file, buffer, bytesToRead / 2, bytesRead))
-        *bytesRead = 0;
+    if (bytesToRead / 2 > 0 && !read(file, buffer, bytesToRead / 2, bytesRead)) *bytesRead = 0;
     return 0;
 }
 
@@ -130,9 +154,10 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
 }
 
 BOOL PeekNamedPipe(HANDLE pipe, void*, DWORD, DWORD*, DWORD* totalBytesAvail, DWORD*) {
-    if (Enter(Op::PeekNamedPipe, {I(pipe)}) || !State().peekNamedPipe) return 0;
+    if (Enter(Op::PeekNamedPipe, {I(pipe)})) return 0;
     DWORD available = 0;
-    BOOL ok = State().peekNamedPipe(pipe, &available);
+    BOOL ok = State().peekNamedPipe ? State().peekNamedPipe(pipe, &available)
+                                    : PeekPipe(pipe, &available);
     if (totalBytesAvail != nullptr) *totalBytesAvail = available;
     return ok;
 }

@@ -109,7 +109,7 @@ void Reset() {
     g_state = new Platform();
 }
 
-void Rewind() {
+void ForgetRun() {
     Platform& s = State();
     for (auto& block : s.liveBlocks)
         free(block.first);
@@ -173,13 +173,6 @@ std::vector<std::string> Ops(const std::vector<std::string>& only) {
     for (const Call& call : State().calls)
         if (only.empty() || wanted[Index(call.op)]) ops.push_back(Name(call.op));
     return ops;
-}
-
-void ClearCalls() {
-    Platform& s = State();
-    s.calls.clear();
-    for (size_t& n : s.counts)
-        n = 0;
 }
 
 std::string StillOpen() {

@@ -44,6 +44,7 @@
 
 #include "platform/platform.h"
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -162,11 +163,21 @@ struct Platform {
     os::DWORD threadErrorMode = 0;
 
     // Standard streams: bytes written per standard handle id; the type of
-    // every handle; scripted reads.
+    // every handle; reads from the pipe below, or through the hooks where
+    // they are set.
     std::map<intptr_t, std::string> written;
     os::DWORD fileType = os::FILE_TYPE_PIPE;
     std::function<os::BOOL(os::HANDLE, void*, os::DWORD, os::DWORD*)> readFile;
     std::function<os::BOOL(os::HANDLE, os::DWORD*)> peekNamedPipe;
+    // Standard input as a pipe: `waiting` has arrived and can be peeked; a
+    // read that finds nothing waiting blocks until the next of `later`
+    // arrives; once all is read, reads fail, and peeks too unless the writer
+    // keeps the pipe open.
+    struct Pipe {
+        std::string waiting;
+        std::deque<std::string> later;
+        bool writerOpen = false;
+    } pipe;
     std::function<os::BOOL(os::HANDLE, const void*, os::DWORD, os::DWORD*)> writeFile;
     // Code pages: lead bytes (none by default: code page 0 is Windows-1252, or
     // UTF-8 when ansiIsUtf8, the system's "Use Unicode UTF-8" choice) and a
@@ -207,13 +218,14 @@ struct Platform {
 };
 
 Platform& State();
+// The plain default world, hooks and run: everything as it was at the start.
 void Reset();
-// Forgets what was done since the last Reset or Rewind: the calls and their
-// counts, the faults, what is open (freeing the heap blocks), the boxes
-// shown and the bytes written. The world and the hooks stay, and the
-// containers keep their memory, so that many runs over one world allocate
-// nothing of the fake's own.
-void Rewind();
+// Forgets the run, what was done since the last Reset or ForgetRun: the
+// calls, their counts and the numbering that faults refer to, the faults,
+// what is open (freeing the heap blocks), the boxes shown and the bytes
+// written. The world and the hooks stay, and the containers keep their
+// memory, so that many runs over one world allocate nothing of the fake's own.
+void ForgetRun();
 
 // Fails the nth call (1-based) of op; with fromThenOn, that call and every
 // later one. Replaces the operation's earlier fault.
@@ -222,19 +234,15 @@ void FailNth(const std::string& op, int nth, bool fromThenOn = false);
 // Fails calls first..last of op: so many failures, then success.
 void FailCalls(Op op, int first, int last);
 
-// How many injected failures have fired since Reset.
+// How many injected failures have fired since Reset or ForgetRun.
 size_t Fired();
 
-// How many calls of an operation were made (since Reset or ClearCalls).
+// How many calls of an operation were made (since Reset or ForgetRun).
 size_t Count(Op op);
 size_t Count(const std::string& op);
 
 // The operations called, in order, optionally only those in the list.
 std::vector<std::string> Ops(const std::vector<std::string>& only = {});
-
-// Forgets the calls made so far: the log and the counts start again, and so
-// does the numbering of calls that faults refer to.
-void ClearCalls();
 
 // What is still open, one phrase each ("2 heap blocks, 1 registry key"), or
 // the empty text when everything opened was released exactly once.

@@ -1,5 +1,5 @@
 #include "platform/win32_emulation/codepage.h"
-#include "platform/win32_emulation/utf8_sequences.h"
+#include "platform/utf8_sequences.h"
 
 #include <string.h>
 

@@ -1,4 +1,6 @@
 #include "tests/differential/calls.h"
+#include "tests/support/ascii.h"
+#include "tests/support/sample_calls.h"
 
 #include <stdio.h>
 
@@ -112,17 +114,10 @@ std::u16string Text(Random& r, uint32_t length) {
     return text;
 }
 
-std::u16string Ascii(const char* text) {
-    std::u16string wide;
-    for (; *text != 0; ++text)
-        wide += static_cast<char16_t>(*text);
-    return wide;
-}
-
 std::u16string Decimal(uint64_t value) {
     char digits[24];
     snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
-    return Ascii(digits);
+    return U(digits);
 }
 
 // A number parameter: near the text's length or a limit, wrapping beyond 32
@@ -151,8 +146,6 @@ std::u16string ShortText(Random& r) {
 }
 
 void Slicing(Random& r, Call& call) {
-    static const char16_t* names[] = {u"LEFTSTR", u"RIGHTSTR", u"MIDSTR", u"SUBSTRING", u"PADDING"};
-    call.name = r.Pick(names);
     bool two = call.name[0] == u'L' || call.name[0] == u'R';
     uint32_t count = r.Percent(90) ? (two ? 2 : r.Between(2, 4)) : r.Below(5);
     std::u16string text = Text(r, Length(r));
@@ -171,7 +164,6 @@ void Slicing(Random& r, Call& call) {
 // be cut at 1023 units, sometimes a usage request.
 void NowDateTime(Random& r, Call& call) {
     static const char16_t letters[] = u"YyNnDdHhUuMmSsItTwWgGjJ";
-    call.name = u"NOWDATETIME";
     std::u16string format;
     if (r.Percent(5)) format += r.Pick({u'-', u'/', u'?'});
     uint32_t length = r.Percent(80) ? r.Below(24) : r.Between(200, 1100);
@@ -202,7 +194,6 @@ void NowDateTime(Random& r, Call& call) {
 void StdOut(Random& r, Call& call) {
     static const char16_t* words[] = {u"-utf8", u"-bom", u"-crlf", u"-lf"};
     static const char16_t* nearWords[] = {u"-UTF8", u"-Lf", u"utf8", u"-crlf ", u" -bom"};
-    call.name = r.Percent(50) ? u"STDOUT" : u"STDERR";
     uint32_t count = r.Percent(3) ? 0 : r.Between(1, 6);
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t choice = r.Below(100);
@@ -213,7 +204,6 @@ void StdOut(Random& r, Call& call) {
         else
             call.params.push_back(Text(r, Length(r)));
     }
-    call.kind = MODCALL_COMMAND;
     // A declined message would go to a message box, which the Linux build
     // shows on standard error, the stream under test.
     call.messageAnswer = 1;
@@ -307,7 +297,6 @@ std::string Bytes(Random& r, uint32_t length) {
 void StdIn(Random& r, Call& call) {
     static const char16_t* words[] = {u"utf8", u"-utf8",  u"nowait",   u"utf8 nowait",
                                       u"UTF8", u"NoWait", u"xnowaitx", u""};
-    call.name = u"STDIN";
     uint32_t count = r.Below(4);
     for (uint32_t i = 0; i < count; ++i)
         call.params.push_back(i == 0 || r.Percent(10) ? ShortText(r) : r.Pick(words));
@@ -321,9 +310,7 @@ std::u16string RotationText(Random& r) {
 }
 
 void Rotation(Random& r, Call& call) {
-    call.kind = MODCALL_COMMAND;
-    bool execute = r.Percent(50);
-    call.name = execute ? u"ROTATEEXECUTE" : u"ROTATECUSTOMIZE";
+    bool execute = std::u16string(call.name) == u"ROTATEEXECUTE";
     uint32_t count = r.Percent(92) ? r.Between(2, 6) : r.Below(2);
     for (uint32_t i = 0; i < count; ++i)
         call.params.push_back(RotationText(r));
@@ -340,26 +327,96 @@ void Rotation(Random& r, Call& call) {
     call.executeAnswer = r.Below(3);
 }
 
+bool IsNumber(const std::u16string& text) {
+    for (char16_t unit : text)
+        if (unit < u'0' || unit > u'9') return false;
+    return !text.empty();
+}
+
+// A sample call of the name, each parameter kept, renumbered, made of its own
+// units in another order and length, or replaced; now and then one parameter
+// fewer or more.
+void FromSamples(Random& r, const SampleName& entry, Call& call) {
+    if (entry.calls.empty()) return;
+    const std::vector<std::u16string>& params =
+        entry.calls[r.Below(static_cast<uint32_t>(entry.calls.size()))].params;
+    uint32_t firstLength = params.empty() ? 0 : static_cast<uint32_t>(params[0].size());
+    for (const std::u16string& param : params) {
+        uint32_t choice = r.Below(10);
+        if (choice < 4) {
+            call.params.push_back(param);
+        } else if (choice < 6 && IsNumber(param)) {
+            call.params.push_back(Number(r, firstLength));
+        } else if (choice < 8 && !param.empty()) {
+            std::u16string mixed;
+            for (uint32_t n = r.Below(2 * static_cast<uint32_t>(param.size()) + 2); n > 0; --n)
+                mixed += param[r.Below(static_cast<uint32_t>(param.size()))];
+            call.params.push_back(mixed);
+        } else {
+            call.params.push_back(Text(r, Length(r)));
+        }
+    }
+    if (r.Percent(10) && !call.params.empty()) call.params.pop_back();
+    if (r.Percent(10)) call.params.push_back(ShortText(r));
+}
+
+// The names with a generator of their own, which knows their limits and
+// words; every other name of the table is called through FromSamples.
+struct Generator {
+    const char16_t* name;
+    void (*make)(Random& r, Call& call);
+};
+const Generator GENERATORS[] = {
+    {u"LEFTSTR", Slicing},
+    {u"RIGHTSTR", Slicing},
+    {u"MIDSTR", Slicing},
+    {u"SUBSTRING", Slicing},
+    {u"PADDING", Slicing},
+    {u"NOWDATETIME", NowDateTime},
+    {u"STDOUT", StdOut},
+    {u"STDERR", StdOut},
+    {u"STDIN", StdIn},
+    {u"ROTATEEXECUTE", Rotation},
+    {u"ROTATECUSTOMIZE", Rotation},
+};
+
+const Generator* GeneratorOf(const char16_t* name) {
+    for (const Generator& generator : GENERATORS)
+        if (std::u16string(generator.name) == name) return &generator;
+    return nullptr;
+}
+
+// The names of the table whose answers do not depend on the machine. A name
+// with calls that read the clock is compared only through a generator of its
+// own, which can make its answers independent of the moment.
+std::vector<const SampleName*> ComparedNames() {
+    std::vector<const SampleName*> names;
+    for (const SampleName& entry : SampleNames()) {
+        uint32_t traits = entry.traits;
+        for (const SampleCall& sample : entry.calls)
+            traits |= sample.traits;
+        if (!(traits & READS_MACHINE) && (!(traits & READS_CLOCK) || GeneratorOf(entry.name)))
+            names.push_back(&entry);
+    }
+    return names;
+}
+
 } // namespace
 
 Call MakeCall(uint64_t seed, uint32_t index) {
+    static const std::vector<const SampleName*> names = ComparedNames();
     Random r(seed * 0x100000001B3ull ^ index);
     r.Next();
     Call call;
-    call.kind = MODCALL_FUNCTION;
     call.messageAnswer = r.Pick({0, 1, 1, 2});
     call.longAnswer = r.Pick({0, 1, 1, 2});
-    uint32_t group = r.Below(6);
-    if (group < 2)
-        Slicing(r, call);
-    else if (group == 2)
-        NowDateTime(r, call);
-    else if (group == 3)
-        StdOut(r, call);
-    else if (group == 4)
-        StdIn(r, call);
+    const SampleName& entry = *names[r.Below(static_cast<uint32_t>(names.size()))];
+    call.name = entry.name;
+    call.kind = entry.kind;
+    if (const Generator* generator = GeneratorOf(entry.name))
+        generator->make(r, call);
     else
-        Rotation(r, call);
+        FromSamples(r, entry, call);
     return call;
 }
 

@@ -1,5 +1,6 @@
-// The calls of the cross-build comparison: every name whose answer does not
-// depend on the machine, with random parameters, input and host answers.
+// The calls of the cross-build comparison: every name of the table of sample
+// calls whose answer does not depend on the machine, with random parameters,
+// input and host answers.
 // Call i of a seed is the same in every build (a generator of our own over
 // fixed-width integers) and does not depend on how many calls are made.
 #pragma once
@@ -17,7 +18,7 @@ namespace differential {
 // on Linux reports a file's write time as its creation time.
 struct DatedEntry {
     const char16_t* name;
-    const char* utf8Name; // the same name for the POSIX calls of the Linux runner
+    const char* utf8Name; // the same name in UTF-8, for the runner
     bool directory;
 };
 

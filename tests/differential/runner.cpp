@@ -10,12 +10,16 @@
 // WORKDIR is made and becomes the current directory: NOWDATETIME's entries
 // live there. RECORDS.stream is where a stream call's output goes.
 #include "tests/differential/calls.h"
+#include "tests/support/files.h"
 #include "tests/support/module_loader.h"
+#include "tests/support/test_call.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,7 +28,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -32,12 +35,26 @@ using namespace differential;
 
 namespace {
 
-// Platform: the dated entries, and the standard handles swapped for one call.
-#if defined(_WIN32)
-const wchar_t* W(const char16_t* text) {
-    return reinterpret_cast<const wchar_t*>(text);
+// Makes the working directory, the current one, and the dated entries in it.
+bool MakeDatedEntries(const char* workDir) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_directory(workDir, error);
+    fs::current_path(workDir, error);
+    if (error) return false;
+    for (uint32_t i = 0; i < DATED_ENTRY_COUNT; ++i) {
+        fs::path path = fs::u8path(DATED_ENTRIES[i].utf8Name);
+        if (DATED_ENTRIES[i].directory)
+            fs::create_directory(path, error);
+        else
+            std::ofstream(path).close();
+        if (!fs::exists(path)) return false;
+    }
+    return true;
 }
 
+// Platform: the standard handles swapped for one call.
+#if defined(_WIN32)
 HANDLE g_capture = INVALID_HANDLE_VALUE;
 
 bool Prepare(const char* records, const char* workDir) {
@@ -52,32 +69,7 @@ bool Prepare(const char* records, const char* workDir) {
     g_capture = CreateFileA((std::string(records) + ".stream").c_str(),
                             GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    CreateDirectoryA(workDir, nullptr);
-    if (g_capture == INVALID_HANDLE_VALUE || !SetCurrentDirectoryA(workDir)) return false;
-    for (uint32_t i = 0; i < DATED_ENTRY_COUNT; ++i) {
-        const DatedEntry& entry = DATED_ENTRIES[i];
-        if (entry.directory) {
-            CreateDirectoryW(W(entry.name), nullptr);
-            continue;
-        }
-        HANDLE file = CreateFileW(W(entry.name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        CloseHandle(file);
-    }
-    return true;
-}
-
-bool SetTimes(const DatedEntry& entry, uint64_t write, uint64_t access) {
-    HANDLE file = CreateFileW(W(entry.name), FILE_WRITE_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    FILETIME w{static_cast<DWORD>(write), static_cast<DWORD>(write >> 32)};
-    FILETIME a{static_cast<DWORD>(access), static_cast<DWORD>(access >> 32)};
-    BOOL done = SetFileTime(file, nullptr, &a, &w);
-    CloseHandle(file);
-    return done != 0;
+    return g_capture != INVALID_HANDLE_VALUE && MakeDatedEntries(workDir);
 }
 
 std::string Capture(bool error, const std::function<void()>& run) {
@@ -118,30 +110,7 @@ int g_capture = -1;
 bool Prepare(const char* records, const char* workDir) {
     unsetenv("MURLIN_ERAS");
     g_capture = open((std::string(records) + ".stream").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    mkdir(workDir, 0700);
-    if (g_capture < 0 || chdir(workDir) != 0) return false;
-    for (uint32_t i = 0; i < DATED_ENTRY_COUNT; ++i) {
-        const DatedEntry& entry = DATED_ENTRIES[i];
-        if (entry.directory) {
-            mkdir(entry.utf8Name, 0700);
-            continue;
-        }
-        int fd = open(entry.utf8Name, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0) return false;
-        close(fd);
-    }
-    return true;
-}
-
-timespec UnixTime(uint64_t fileTime) {
-    const uint64_t ticks = 10000000, epoch = 11644473600ull;
-    return timespec{static_cast<time_t>(fileTime / ticks - epoch),
-                    static_cast<long>(fileTime % ticks * 100)};
-}
-
-bool SetTimes(const DatedEntry& entry, uint64_t write, uint64_t access) {
-    timespec times[2] = {UnixTime(access), UnixTime(write)};
-    return utimensat(AT_FDCWD, entry.utf8Name, times, 0) == 0;
+    return g_capture >= 0 && MakeDatedEntries(workDir);
 }
 
 // Puts back a standard descriptor saved with dup; one that was closed is
@@ -189,64 +158,45 @@ void WithInput(const std::string& bytes, const std::function<void()>& run) {
 }
 #endif
 
-// The host: its answers are the call's script; its requests are recorded.
-const Call* g_call = nullptr;
-std::string g_requests;
-
-intptr_t Host(HostInfo*, int32_t code, void* argument) {
-    std::u16string text;
-    if (argument != nullptr && code != HOSTREQ_VERSION)
-        text = static_cast<const char16_t*>(argument);
-    if (!g_requests.empty()) g_requests += "|";
-    g_requests += std::to_string(code) + ":" + EscapeUnits(text);
+// The host: its answers are the call's script.
+intptr_t Answer(const Call& call, int32_t code, void* argument) {
     switch (code) {
     case HOSTREQ_EXPAND: {
-        size_t n = g_call->expansion.size() < 1023 ? g_call->expansion.size() : 1023;
+        size_t n = call.expansion.size() < 1023 ? call.expansion.size() : 1023;
         char16_t* buffer = static_cast<char16_t*>(argument);
-        memcpy(buffer, g_call->expansion.data(), n * sizeof(char16_t));
+        memcpy(buffer, call.expansion.data(), n * sizeof(char16_t));
         buffer[n] = 0;
         return 1;
     }
     case HOSTREQ_EXECUTE:
-        return g_call->executeAnswer;
+        return call.executeAnswer;
     case HOSTREQ_MESSAGE:
-        return g_call->messageAnswer;
+        return call.messageAnswer;
     case HOSTREQ_LONGRESULT:
-        return g_call->longAnswer;
+        return call.longAnswer;
     default:
         return 0;
     }
 }
 
-// A guard zone after the result buffer: a module that wrote past its 1024
-// units changes it.
-constexpr size_t GUARD_UNITS = 8192;
-constexpr char16_t FILL = 0xBEEF;
+// A guard zone after the result buffer, long enough for any text a call
+// could write past its 1024 units.
+constexpr size_t GUARD = 8192;
 
 std::string RunCall(ModuleEntryFunction entry, const Call& call) {
-    std::u16string list;
-    for (const std::u16string& param : call.params) {
-        list += param;
-        list += u'\0';
-    }
-    std::vector<char16_t> result(RESULT_BUFFER_UNITS + GUARD_UNITS, FILL);
-    result[0] = 0;
-    ModuleCall record{};
-    record.name = call.name;
-    record.resultBuffer = result.data();
-    record.paramList = list.c_str();
-    record.paramCount = static_cast<uint32_t>(call.params.size());
-    record.nameKey = NameKey(call.name);
-
-    HostInfo host{};
-    host.callback = Host;
-    g_call = &call;
-    g_requests.clear();
+    TestCall record(call.name, call.params, GUARD_UNIT, GUARD);
+    record.buffer[0] = 0;
+    TestHost host;
+    host.answer = [&call](int32_t code, void* argument) { return Answer(call, code, argument); };
+    record.host = host.info;
     bool ok = true;
-    if (call.datedEntry >= 0)
-        ok = SetTimes(DATED_ENTRIES[call.datedEntry], call.writeTime, call.accessTime);
+    if (call.datedEntry >= 0) {
+        const DatedEntry& dated = DATED_ENTRIES[call.datedEntry];
+        ok =
+            SetEntryTimes(std::filesystem::u8path(dated.utf8Name), call.writeTime, call.accessTime);
+    }
     int32_t rc = 0;
-    auto run = [&] { rc = entry(&host, call.kind, reinterpret_cast<intptr_t>(&record)); };
+    auto run = [&] { rc = record.Run(entry, call.kind); };
     std::string stream;
     bool isStdErr = std::u16string(call.name) == u"STDERR";
     if (isStdErr || std::u16string(call.name) == u"STDOUT")
@@ -256,18 +206,16 @@ std::string RunCall(ModuleEntryFunction entry, const Call& call) {
     else
         run();
 
-    size_t length = 0;
-    while (length < RESULT_BUFFER_UNITS && result[length] != 0)
-        ++length;
-    std::string value = EscapeUnits(std::u16string(result.data(), length));
-    if (length == RESULT_BUFFER_UNITS) value += " (no terminator)";
-    bool guardKept = true;
-    for (size_t i = RESULT_BUFFER_UNITS; i < result.size(); ++i)
-        guardKept = guardKept && result[i] == FILL;
-
+    std::u16string result = record.Result();
+    std::string value = EscapeUnits(result);
+    if (result.size() == RESULT_BUFFER_UNITS) value += " (no terminator)";
+    std::string requests;
+    for (const HostRequest& request : host.requests)
+        requests += (requests.empty() ? "" : "|") + std::to_string(request.code) + ":" +
+                    EscapeUnits(request.text);
     return EscapeUnits(call.name) + "\t" + DescribeInput(call) + (ok ? "" : " (times not set)") +
-           "\t" + std::to_string(rc) + "\t" + value + "\t" + g_requests + "\t" +
-           EscapeBytes(stream) + "\t" + (guardKept ? "kept" : "written past the buffer");
+           "\t" + std::to_string(rc) + "\t" + value + "\t" + requests + "\t" + EscapeBytes(stream) +
+           "\t" + (record.GuardIntact() ? "kept" : "written past the buffer");
 }
 
 } // namespace

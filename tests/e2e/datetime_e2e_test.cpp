@@ -1,6 +1,7 @@
 // NOWDATETIME through murlin-host and the real module: the current time with
 // its era, and an era after 2019 read from the platform's list of eras (the
 // registry under Wine, the file named by MURLIN_ERAS natively).
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
@@ -14,16 +15,13 @@
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
 #endif
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// 2031-06-15 12:00 UTC and 2001-02-03 12:00 UTC: far enough from midnight
+// 2031-06-23 12:00 UTC and 2001-02-03 12:00 UTC: far enough from midnight
 // that every time zone keeps the day's year.
 constexpr int64_t FUTURE_WRITE = 1939982400;
 constexpr int64_t PAST_ACCESS = 981201600;
@@ -41,21 +39,7 @@ const char* const REIWA = "\xE4\xBB\xA4\xE5\x92\x8C";
 
 // Sets the last access and last write time of a file or directory.
 void SetTimes(const fs::path& path, int64_t access, int64_t write) {
-#if defined(_WIN32)
-    auto toFileTime = [](int64_t unix) {
-        ULARGE_INTEGER ticks;
-        ticks.QuadPart = static_cast<ULONGLONG>(unix + 11644473600ll) * 10000000ull;
-        return FILETIME{ticks.LowPart, ticks.HighPart};
-    };
-    HANDLE file = CreateFileW(path.wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    FILETIME accessTime = toFileTime(access), writeTime = toFileTime(write);
-    EXPECT_NE(0, SetFileTime(file, nullptr, &accessTime, &writeTime));
-    CloseHandle(file);
-#else
-    timespec times[2] = {{static_cast<time_t>(access), 0}, {static_cast<time_t>(write), 0}};
-    EXPECT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0));
-#endif
+    EXPECT_TRUE(SetEntryTimes(path, FileTicksOfUnix(write), FileTicksOfUnix(access)));
 }
 
 // A file whose last write is in 2031 and whose last access is in 2001.

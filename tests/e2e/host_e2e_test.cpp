@@ -1,11 +1,11 @@
 // murlin-host end to end through the real Murlin module of this build:
 // natively, and in the Windows builds under Wine in the build's width.
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -74,22 +74,14 @@ TEST(HostWithMurlin, NeverReadsCommandLinesFromStandardInput) {
 
 class HostFiles : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("murlin-host-e2e-" + std::to_string(std::random_device()()) + "-" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string Path(const char* name) const { return (dir / name).u8string(); }
+    std::string Path(const char* name) const { return dir.Utf8(name); }
     static std::string Contents(const std::string& path) {
         std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
         return text.str();
     }
-    std::filesystem::path dir;
+    TempFolder dir{"murlin-host-e2e"};
 };
 
 TEST_F(HostFiles, RunsTheLinesOfAUtf8File) {
@@ -162,9 +154,9 @@ TEST_F(HostFiles, AHandWrittenSettingsFileKeepsEveryOtherLine) {
 TEST_F(HostFiles, DefaultSettingsFileUnderTheConfigurationDirectory) {
     ProcessOptions options;
 #if defined(_WIN32)
-    options.env = {{"APPDATA", dir.u8string()}};
+    options.env = {{"APPDATA", dir.Utf8()}};
 #else
-    options.env = {{"XDG_CONFIG_HOME", dir.u8string()}};
+    options.env = {{"XDG_CONFIG_HOME", dir.Utf8()}};
 #endif
     ProcessResult r = RunHost({"*setcust _User:x=\xC3\xA9t\xC3\xA9"}, options);
     EXPECT_EQ(0, r.exitCode) << r.err;

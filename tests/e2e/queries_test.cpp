@@ -1,12 +1,14 @@
 // FINDDRIVE, CLIPPEDTEXT and VERSION through murlin-host: natively over the
 // POSIX stand-ins (MURLIN_DRIVES, MURLIN_CLIPBOARD, uname), under Wine over
 // the real drives, clipboard and version.
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 #include <string>
 
@@ -91,19 +93,8 @@ TEST(QueriesEndToEnd, VersionOfTheSystem) {
 class NativeQueries : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/murlin-queries-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        dir_ = pattern;
-        ASSERT_EQ(0, mkdir((dir_ + "/d").c_str(), 0700));
-        ASSERT_EQ(0, mkdir((dir_ + "/d/sub").c_str(), 0700));
-        ASSERT_EQ(0, mkdir((dir_ + "/e").c_str(), 0700));
-    }
-    void TearDown() override {
-        std::remove((dir_ + "/clip.txt").c_str());
-        rmdir((dir_ + "/d/sub").c_str());
-        rmdir((dir_ + "/d").c_str());
-        rmdir((dir_ + "/e").c_str());
-        rmdir(dir_.c_str());
+        std::filesystem::create_directories(folder_ / "d" / "sub");
+        std::filesystem::create_directories(folder_ / "e");
     }
     ProcessOptions Drives() const {
         ProcessOptions o;
@@ -111,7 +102,8 @@ class NativeQueries : public ::testing::Test {
                                        "/e|SYSTEM;F=" + dir_ + "/gone|GONE"}};
         return o;
     }
-    std::string dir_;
+    TempFolder folder_{"murlin-queries"};
+    const std::string dir_ = folder_.Utf8();
 };
 
 TEST_F(NativeQueries, FindDriveOverMappedDirectories) {

@@ -1,5 +1,6 @@
 // Slicing and rotation through murlin-host and the module of this build:
 // natively, and in the Windows builds under Wine in the build's width.
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,9 @@
 
 namespace {
 
-std::string TempSettings(const char* name) {
-    auto path = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove(path);
-    return path.string();
-}
-
 TEST(RotationThroughHost, ThreeCommandsTakeFourRunsToComeBack) {
-    std::string settings = TempSettings("murlin-rotation-e2e.ini");
+    TempFolder dir("murlin-rotation-e2e");
+    std::string settings = dir.Utf8("settings.ini");
     const char* expected[] = {"first\n", "second\n", "third\n", "first\n"};
     for (const char* want : expected) {
         ProcessResult r =
@@ -27,11 +23,11 @@ TEST(RotationThroughHost, ThreeCommandsTakeFourRunsToComeBack) {
     }
     ProcessResult stored = RunHost({"--settings", settings, "%*getcust(_User:menu)"});
     EXPECT_EQ("1\n", stored.out);
-    std::filesystem::remove(settings);
 }
 
 TEST(RotationThroughHost, CustomizeStepsThroughValuesAndWraps) {
-    std::string settings = TempSettings("murlin-customize-e2e.ini");
+    TempFolder dir("murlin-customize-e2e");
+    std::string settings = dir.Utf8("settings.ini");
     ProcessResult first = RunHost(
         {"--settings", settings, "*customize K=a", "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"});
     EXPECT_EQ("b\n", first.out) << first.err;
@@ -40,7 +36,6 @@ TEST(RotationThroughHost, CustomizeStepsThroughValuesAndWraps) {
         got +=
             RunHost({"--settings", settings, "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"}).out;
     EXPECT_EQ("c\na\nb\n", got);
-    std::filesystem::remove(settings);
 }
 
 TEST(RotationThroughHost, TooFewParametersShowTheUsage) {

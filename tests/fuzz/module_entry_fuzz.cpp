@@ -1,11 +1,14 @@
-// libFuzzer target: every name of the dispatch table through ModuleEntry,
-// with any parameters, any host answers, any world under the module, and one
-// platform call made to fail. Built with clang and -DMURLIN_FUZZ=ON; run with
-// scripts/fuzz.sh.
+// libFuzzer target: every name of the table of sample calls through
+// ModuleEntry, with any parameters, any host answers, any world under the
+// module, and one platform call made to fail. Built with clang and
+// -DMURLIN_FUZZ=ON; run with scripts/fuzz.sh, which first has the target
+// write a seed for every sample call and a dictionary of their words:
+//   murlin_fuzz --write-seeds=DIR --write-dictionary=FILE
 //
 // An input is a header and five sections:
-//   0      the dispatch row (modulo one more than the rows: the last is the
-//          identification request, its selector the number's low byte)
+//   0      the entry of the sample table (modulo one more than the entries:
+//          the last is the identification request, its selector the
+//          number's low byte)
 //   1      the failing operation (fake::Op; one that cannot fail, or beyond
 //          the last: none)
 //   2      its call number, 1 to 128; the top bit: that call and every later one
@@ -38,19 +41,21 @@
 // hooks are set once; a run changes only numbers and reused containers, and
 // gives back before it ends what it added, so that libFuzzer sees no block
 // outlive a run and has no leak to look for.
-#include "module/handlers.h"
+#include "datetime/era_boundary.h"
 #include "module/module_api.h"
+#include "module/params.h"
 #include "platform/testing/fake_platform.h"
 #include "platform/win32_emulation/file_time.h"
-
-#include "datetime/era_boundary.h"
-#include "module/params.h"
+#include "tests/support/sample_calls.h"
+#include "tests/support/test_call.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -139,10 +144,6 @@ intptr_t Host(HostInfo*, int32_t request, void* argument) {
     default:
         Finding("an unknown host request");
     }
-}
-
-size_t RowCount() {
-    return sizeof(DISPATCH_ROWS) / sizeof(DISPATCH_ROWS[0]);
 }
 
 // What the hooks read: the run's standard input and the world's switches.
@@ -253,7 +254,7 @@ void BuildWorld() {
 // Gives back what a run added to the shared world.
 void EndRun(bool extraValue) {
     fake::Platform& s = fake::State();
-    fake::Rewind();
+    fake::ForgetRun();
     s.volumes.erase(u'D');
     if (extraValue) s.registryValues.pop_back();
 }
@@ -261,13 +262,9 @@ void EndRun(bool extraValue) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const size_t rows = RowCount();
-    // Static, so a run allocates nothing of its own; the result buffer is
-    // exactly 1024 units on the heap, where AddressSanitizer guards its end.
+    const std::vector<SampleName>& names = SampleNames();
+    // The sections are static, too large for the stack.
     static Section params, expansion, clipboard, registry;
-    static char16_t* result =
-        static_cast<char16_t*>(malloc(RESULT_BUFFER_UNITS * sizeof(char16_t)));
-    static char16_t paramCopy[SECTION_UNITS + 2];
     static char16_t registryName[SECTION_UNITS + 1];
     static const bool built = (BuildWorld(), true);
     (void)built;
@@ -338,18 +335,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     g_answers.version = static_cast<intptr_t>(static_cast<int32_t>(number));
     if (answers & 16) g_answers.version = -g_answers.version;
 
-    // The parameters: each ends at a zero unit; the list ends with its NUL.
-    uint32_t count = 0;
+    // The parameters: each ends at a zero unit.
+    std::vector<std::u16string> list;
     if (params.length > 0) {
-        count = 1;
-        for (size_t i = 0; i < params.length; ++i)
-            count += params.units[i] == 0;
+        list.emplace_back();
+        for (size_t i = 0; i < params.length; ++i) {
+            if (params.units[i] == 0)
+                list.emplace_back();
+            else
+                list.back() += params.units[i];
+        }
     }
-    params.units[params.length] = 0;
-    memcpy(paramCopy, params.units, (params.length + 1) * sizeof(char16_t));
 
-    size_t row = data[0] % (rows + 1);
-    if (row == rows) {
+    size_t row = data[0] % (names.size() + 1);
+    if (row == names.size()) {
         char16_t title[64];
         ModuleInfoRequest request{static_cast<uint32_t>(number & 0xFF), 0, title};
         int32_t code = ModuleEntry(nullptr, MODCALL_INFO, reinterpret_cast<intptr_t>(&request));
@@ -361,21 +360,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         EndRun(extraValue);
         return 0;
     }
-    int32_t kind = DISPATCH_ROWS[row].kind;
-    const char16_t* name = DISPATCH_ROWS[row].name;
+    int32_t kind = names[row].kind;
     bool otherKind = (data[5] & 128) != 0;
-    result[0] = 0;
-    for (size_t i = 1; i < RESULT_BUFFER_UNITS; ++i)
-        result[i] = 0xAAAA;
-    HostInfo host{Host, nullptr, nullptr, reinterpret_cast<void*>(0x1D)};
-    ModuleCall call{};
-    call.name = name;
-    call.nameKey = NameKey(name);
-    call.resultBuffer = result;
-    call.paramList = count == 0 && (answers & 32) ? nullptr : params.units;
-    call.paramCount = count;
-    int32_t code = ModuleEntry(&host, otherKind ? MODCALL_FUNCTION + MODCALL_COMMAND - kind : kind,
-                               reinterpret_cast<intptr_t>(&call));
+    // The result buffer is exactly 1024 units, where AddressSanitizer guards its end.
+    TestCall record(names[row].name, list, 0xAAAA, 0);
+    record.buffer[0] = 0;
+    if (list.empty() && !(answers & 32)) record.call.paramList = record.paramList.c_str();
+    record.host = HostInfo{Host, nullptr, nullptr, reinterpret_cast<void*>(0x1D)};
+    const std::u16string paramsBefore = record.paramList;
+    int32_t code =
+        record.Run(ModuleEntry, otherKind ? MODCALL_FUNCTION + MODCALL_COMMAND - kind : kind);
     if (otherKind) {
         if (code != RESULT_NOT_SERVED || fake::Count(fake::Op::GetStdHandle) != 0)
             Finding("a name served under the other call kind");
@@ -389,16 +383,86 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Finding("something left held");
     }
     if (kind == MODCALL_FUNCTION) {
-        size_t n = 0;
-        while (n < RESULT_BUFFER_UNITS && result[n] != 0)
-            ++n;
-        if (n == RESULT_BUFFER_UNITS) Finding("a value without its NUL");
+        if (record.Result().size() == RESULT_BUFFER_UNITS) Finding("a value without its NUL");
     } else {
-        for (size_t i = 1; i < RESULT_BUFFER_UNITS; ++i)
-            if (result[i] != 0xAAAA || result[0] != 0) Finding("a command wrote the result buffer");
+        record.buffer[0] = 0xAAAA;
+        if (!record.ResultUntouched()) Finding("a command wrote the result buffer");
     }
-    if (memcmp(paramCopy, params.units, (params.length + 1) * sizeof(char16_t)) != 0)
-        Finding("the parameters changed");
+    if (record.paramList != paramsBefore) Finding("the parameters changed");
     EndRun(extraValue);
     return 0;
+}
+
+namespace {
+
+// A text in the sections' coding; units that are not plain bytes as 0xFF L H.
+std::string Encode(const std::u16string& text) {
+    std::string out;
+    for (char16_t unit : text) {
+        if (unit == 0 || unit == 0x1F || unit >= 0xFE)
+            out += {'\xFF', static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        else
+            out += static_cast<char>(unit);
+    }
+    return out;
+}
+
+// Every sample call, in the world of the sample table (standard input a
+// pipe, files, searches, drive paths, the eras key and an era from 2030 on,
+// clipboard text; no call failing), as a seed in `folder`; the printable
+// words of their parameters, split at blanks and commas, into `dictionary`.
+bool WriteSamples(const std::string& folder, const std::string& dictionary) {
+    const char header[HEADER + 1] = "\x00\xFF\x01\x09\xBD\x4A\x4D\x3C\x2B\x1A\xF4\xE1\xD5\x01";
+    // The sections after the parameters: the host's expansion, the clipboard's
+    // text, standard input, one more era.
+    const std::string end = "\x1F";
+    const std::string world = end + "1" + end + Encode(u"a\tb\r\nc") + end + "h\xC3\xA9llo" + end +
+                              Encode(u"2030 01 01=\u5149\u660E_\u5149_Komei_K");
+    std::string words;
+    for (size_t entry = 0; entry < SampleNames().size(); ++entry) {
+        const SampleName& name = SampleNames()[entry];
+        for (size_t i = 0; i < name.calls.size(); ++i) {
+            std::string seed(header, HEADER);
+            seed[0] = static_cast<char>(entry);
+            for (const std::u16string& param : name.calls[i].params) {
+                seed += (&param == &name.calls[i].params[0] ? "" : std::string(1, '\0')) +
+                        Encode(param);
+                for (size_t k = 0, stop; k < param.size(); k = stop + 1) {
+                    stop = std::min(param.find_first_of(u" ,", k), param.size());
+                    std::string word = Narrow(param.substr(k, stop - k));
+                    if (!word.empty() && word.size() <= 24 &&
+                        word.find_first_of("#\"\\") == word.npos)
+                        words += "\"" + word + "\"\n";
+                }
+            }
+            FILE* file = fopen(
+                (folder + "/sample-" + Narrow(name.name) + "-" + std::to_string(i)).c_str(), "wb");
+            if (file == nullptr) return false;
+            seed += world;
+            fwrite(seed.data(), 1, seed.size(), file);
+            fclose(file);
+        }
+    }
+    FILE* file = fopen(dictionary.c_str(), "wb");
+    if (file == nullptr) return false;
+    fputs(words.c_str(), file);
+    return fclose(file) == 0;
+}
+
+} // namespace
+
+// murlin_fuzz --write-seeds=DIR --write-dictionary=FILE writes the samples
+// and ends; libFuzzer leaves flags that begin with "--" to the target.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    std::string seeds, dictionary;
+    for (int i = 1; i < *argc; ++i) {
+        std::string arg = (*argv)[i];
+        if (arg.rfind("--write-seeds=", 0) == 0) seeds = arg.substr(14);
+        if (arg.rfind("--write-dictionary=", 0) == 0) dictionary = arg.substr(19);
+    }
+    if (seeds.empty() && dictionary.empty()) return 0;
+    if (WriteSamples(seeds, dictionary)) exit(0);
+    fprintf(stderr, "murlin_fuzz: cannot write the seeds into %s and the words into %s\n",
+            seeds.c_str(), dictionary.c_str());
+    exit(2);
 }

@@ -2,6 +2,8 @@
 // Wine's KERNEL32 in the Windows builds, the POSIX stand-ins natively. Both
 // must give the same answers.
 #include "platform/platform.h"
+#include "tests/support/ascii.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +26,6 @@ os::FILETIME Ft(uint64_t ticks) {
 
 uint64_t Ticks(const os::FILETIME& t) {
     return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-
-std::u16string Wide(const std::string& s) {
-    return std::u16string(s.begin(), s.end());
 }
 
 TEST(FileTimes, SplitLikeWindows) {
@@ -118,17 +116,14 @@ TEST(LocalTime, FollowsANewZoneWithinTheSameSecond) {
 class FileLookup : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::current_path() / "dt_lookup";
-        fs::remove_all(dir);
         fs::create_directories(dir / "sub");
         std::ofstream(dir / "alpha.txt") << "a";
         std::ofstream(dir / "beta.log") << "bb";
     }
-    void TearDown() override { fs::remove_all(dir); }
     std::u16string Path(const std::string& leaf) {
-        return Wide((dir / "").generic_string()) + Wide(leaf);
+        return U((dir.Path() / "").generic_string()) + U(leaf);
     }
-    fs::path dir;
+    TempFolder dir{"murlin-dt-lookup"};
 };
 
 TEST_F(FileLookup, AFileOpensAndADirectoryIsOnlyFound) {

@@ -4,6 +4,7 @@
 #if !defined(_WIN32)
 
 #include "platform/platform.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -19,18 +20,12 @@ namespace fs = std::filesystem;
 class DriveMapping : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::current_path() / "drive_q";
-        fs::remove_all(dir);
         fs::create_directories(dir / "sub");
         std::ofstream(dir / "sub" / "file.txt") << "abc";
-        std::string drives = "Q=" + dir.string() + "|LBL|1A2B3C4D";
-        setenv("MURLIN_DRIVES", drives.c_str(), 1);
+        setenv("MURLIN_DRIVES", ("Q=" + dir.Utf8() + "|LBL|1A2B3C4D").c_str(), 1);
     }
-    void TearDown() override {
-        unsetenv("MURLIN_DRIVES");
-        fs::remove_all(dir);
-    }
-    fs::path dir;
+    void TearDown() override { unsetenv("MURLIN_DRIVES"); }
+    TempFolder dir{"murlin-drive-q"};
 };
 
 // The size each operation sees under a name, or -1 when it fails.

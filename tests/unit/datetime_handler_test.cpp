@@ -1,11 +1,12 @@
 #include "datetime/era_boundary.h"
 #include "platform/win32_emulation/file_time.h"
 #include "platform/testing/fake_platform.h"
-#include "tests/unit/test_call.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,13 +58,13 @@ class NowDateTimeTest : public ::testing::Test {
         };
     }
     int32_t Run(std::vector<std::u16string> params) {
-        call = TestCall(u"NOWDATETIME", std::move(params));
-        int32_t result = RunCall(host, call);
-        EXPECT_TRUE(call.GuardIntact());
+        call = std::make_unique<TestCall>(u"NOWDATETIME", params);
+        int32_t result = RunCall(host, *call);
+        EXPECT_TRUE(call->GuardIntact());
         return result;
     }
     TestHost host;
-    TestCall call{u"NOWDATETIME"};
+    std::unique_ptr<TestCall> call;
 };
 
 TEST_F(NowDateTimeTest, CurrentTimeWithoutAFile) {
@@ -77,7 +78,7 @@ TEST_F(NowDateTimeTest, CurrentTimeWithoutAFile) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RESULT_SERVED, Run(c.params));
-        EXPECT_EQ(c.expected, call.Result());
+        EXPECT_EQ(c.expected, call->Result());
     }
     EXPECT_EQ(0u, fake::Count("CreateFileW"));
     EXPECT_TRUE(host.requests.empty());
@@ -100,9 +101,9 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
     };
     PlainFile();
     for (const Case& c : cases) {
-        fake::ClearCalls();
+        fake::ForgetRun();
         EXPECT_EQ(RESULT_SERVED, Run(c.params));
-        EXPECT_EQ(c.expected, call.Result())
+        EXPECT_EQ(c.expected, call->Result())
             << std::string(c.params.back().begin(), c.params.back().end());
         EXPECT_EQ(
             (std::vector<std::string>{"CreateFileW", "GetFileInformationByHandle", "CloseHandle",
@@ -123,7 +124,7 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
 TEST_F(NowDateTimeTest, ADirectoryIsFoundBySearch) {
     Directory();
     EXPECT_EQ(RESULT_SERVED, Run({u"", u"folder", u"a"}));
-    EXPECT_EQ(u"20020304", call.Result());
+    EXPECT_EQ(u"20020304", call->Result());
     EXPECT_EQ((std::vector<std::string>{"CreateFileW", "FindFirstFileW", "FindClose"}),
               fake::Ops({"CreateFileW", "FindFirstFileW", "FindClose", "CloseHandle"}));
     for (const fake::Call& k : fake::State().calls)
@@ -159,7 +160,7 @@ TEST_F(NowDateTimeTest, FailuresGiveTheCurrentTime) {
             fake::FailNth(c.failing, 1, true);
         }
         EXPECT_EQ(RESULT_SERVED, Run({u"", u"file.txt"})) << c.what;
-        EXPECT_EQ(u"20240305", call.Result()) << c.what;
+        EXPECT_EQ(u"20240305", call->Result()) << c.what;
         EXPECT_EQ(c.ops, fake::Ops({"CreateFileW", "GetFileInformationByHandle", "CloseHandle",
                                     "FindFirstFileW", "FileTimeToLocalFileTime",
                                     "FileTimeToSystemTime", "GetLocalTime"}))
@@ -190,9 +191,9 @@ TEST_F(NowDateTimeTest, UsageTextForFormatsBeginningWithDashSlashOrQuestionMark)
         {u"?"}, {u"-h"}, {u"/Y"}, {u"?", u"folder"}, {u"-", u"folder", u"a"}};
     for (const auto& params : calls) {
         host.requests.clear();
-        fake::ClearCalls();
+        fake::ForgetRun();
         EXPECT_EQ(RESULT_FAILED, Run(params));
-        EXPECT_EQ(u"", call.Result());
+        EXPECT_EQ(u"", call->Result());
         ASSERT_EQ(1u, host.requests.size());
         EXPECT_EQ(HOSTREQ_MESSAGE, host.requests[0].code);
         EXPECT_EQ(usage, host.requests[0].text);
@@ -228,8 +229,8 @@ TEST_F(NowDateTimeTest, ALongFormatStopsAtTheEndOfTheResultBuffer) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RESULT_SERVED, Run({c.format}));
-        EXPECT_EQ(c.expected, call.Result());
-        EXPECT_EQ(0, call.buffer[c.expected.size()]);
+        EXPECT_EQ(c.expected, call->Result());
+        EXPECT_EQ(0, call->buffer[c.expected.size()]);
     }
 }
 

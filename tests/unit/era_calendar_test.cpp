@@ -24,18 +24,18 @@ std::string A(const std::u16string& s) {
 // Runs one writer into a buffer of room units and checks its count.
 template <typename Writer> std::u16string Write(Writer writer, size_t room = 64) {
     std::vector<char16_t> buffer(room, 0xAAAA);
-    size_t n = writer(TextOutOver(buffer.data(), room));
+    size_t n = writer(BoundedOutputOver(buffer.data(), room));
     std::u16string text(buffer.data(), std::find(buffer.begin(), buffer.end(), 0) - buffer.begin());
     EXPECT_EQ(text.size(), n);
     return text;
 }
 
 std::u16string Era(const os::SYSTEMTIME& date, EraForm form) {
-    return Write([&](TextOut out) { return FormatEraForDate(date, out, form); });
+    return Write([&](BoundedOutput out) { return FormatEraForDate(date, out, form); });
 }
 
 std::u16string ByLetter(const os::SYSTEMTIME& date, EraForm form, char16_t letter) {
-    return Write([&](TextOut out) { return FormatEraByLetter(date, out, form, letter); });
+    return Write([&](BoundedOutput out) { return FormatEraByLetter(date, out, form, letter); });
 }
 
 const std::vector<fake::RegistryValue> TABLE_ERAS = {

@@ -169,7 +169,7 @@ TEST(FakePlatform, StillOpenNamesWhatWasNotReleased) {
     fake::Reset();
 }
 
-TEST(FakePlatform, RewindForgetsTheRunButKeepsTheWorld) {
+TEST(FakePlatform, ForgetRunKeepsTheWorld) {
     fake::Reset();
     fake::Platform& s = fake::State();
     s.logicalDrives = 4;
@@ -178,7 +178,7 @@ TEST(FakePlatform, RewindForgetsTheRunButKeepsTheWorld) {
     os::HeapAlloc(os::GetProcessHeap(), 0, 8);
     os::CreateFileW(u"f", 0, 0, nullptr, 0, 0, nullptr);
     EXPECT_EQ(0u, os::GetLogicalDrives());
-    fake::Rewind();
+    fake::ForgetRun();
     EXPECT_EQ("", fake::StillOpen());
     EXPECT_EQ(0u, fake::Count(Op::GetLogicalDrives));
     EXPECT_EQ(4u, os::GetLogicalDrives());

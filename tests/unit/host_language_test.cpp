@@ -1,11 +1,11 @@
 // murlin-host's command language: splitting, expansion order, commands and
 // the host's own setting names, against a recording dispatcher.
 #include "host/host.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -83,13 +83,7 @@ struct Recorded {
 
 class HostInterpreterTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("murlin-host-unit-" + std::to_string(std::random_device()()));
-        std::filesystem::remove_all(dir);
-        settings = std::make_unique<Settings>(dir / "settings.ini");
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void SetUp() override { settings = std::make_unique<Settings>(dir / "settings.ini"); }
 
     // Functions answer with their name and parameters, lower case; UNKNOWN
     // is served by no one and FAIL fails.
@@ -107,7 +101,7 @@ class HostInterpreterTest : public ::testing::Test {
             [this](const std::u16string& text) { err += ToUtf8(text); }, settings.get());
     }
 
-    std::filesystem::path dir;
+    TempFolder dir{"murlin-host-unit"};
     std::unique_ptr<Settings> settings;
     std::vector<Recorded> calls;
     std::string out, err;

@@ -1,10 +1,10 @@
 // murlin-host's settings file: its text form and its rewrite.
 #include "host/host.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <fstream>
 #include <sstream>
 
@@ -89,9 +89,7 @@ std::string Contents(const std::filesystem::path& path) {
 }
 
 TEST(HostSettingsFile, RewriteReplacesTheFileAndLeavesNoTemporaryFile) {
-    auto dir = std::filesystem::temp_directory_path() /
-               ("murlin-host-settings-unit-" + std::to_string(std::random_device()()));
-    std::filesystem::remove_all(dir);
+    TempFolder dir("murlin-host-settings-unit");
     auto file = dir / "deeper" / "settings.ini";
     std::string error;
     {
@@ -116,7 +114,6 @@ TEST(HostSettingsFile, RewriteReplacesTheFileAndLeavesNoTemporaryFile) {
         ++entries;
     }
     EXPECT_EQ(3u, entries); // the file, its lock file and the old leftover
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -1,8 +1,12 @@
+#include "module/handlers.h"
 #include "platform/testing/fake_platform.h"
 #include "tests/unit/guarded_page.h"
-#include "tests/unit/test_call.h"
+#include "tests/support/sample_calls.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 namespace {
 
@@ -68,47 +72,47 @@ TEST_F(ModuleEntryTest, NamesMatchByKeyAndExactName) {
     }
 }
 
-struct TableRow {
-    const char16_t* name;
-    uint32_t key;
-    int32_t kind;
-};
+// The table of sample calls has every name of the dispatch table, and no other.
+TEST_F(ModuleEntryTest, EveryDispatchNameHasSampleCalls) {
+    std::set<std::u16string> dispatched, sampled;
+    for (const DispatchRow& row : DISPATCH_ROWS)
+        dispatched.insert(row.name);
+    for (const SampleName& entry : SampleNames())
+        EXPECT_TRUE(sampled.insert(entry.name).second) << Narrow(entry.name) << " twice";
+    EXPECT_EQ(dispatched, sampled);
+}
 
-// The fourteen names with the keys hosts send for them.
-const TableRow TABLE[] = {
-    {u"CLIPPEDTEXT", 0xF75D5755u, MODCALL_FUNCTION},
-    {u"FINDDRIVE", 0xC54FB5F5u, MODCALL_FUNCTION},
-    {u"NOWDATETIME", 0xF7D79755u, MODCALL_FUNCTION},
-    {u"STDIN", 0xD354524Eu, MODCALL_FUNCTION},
-    {u"LEFTSTR", 0xC75535D3u, MODCALL_FUNCTION},
-    {u"MIDSTR", 0xC9153553u, MODCALL_FUNCTION},
-    {u"SUBSTRING", 0xD55FD7F7u, MODCALL_FUNCTION},
-    {u"RIGHTSTR", 0xC9557DD3u, MODCALL_FUNCTION},
-    {u"PADDING", 0xC51497D7u, MODCALL_FUNCTION},
-    {u"VERSION", 0xD34C97FFu, MODCALL_FUNCTION},
-    {u"ROTATECUSTOMIZE", 0xDF77D7F5u, MODCALL_COMMAND},
-    {u"ROTATEEXECUTE", 0xD55D577Fu, MODCALL_COMMAND},
-    {u"STDOUT", 0xD514F554u, MODCALL_COMMAND},
-    {u"STDERR", 0xD51454D6u, MODCALL_COMMAND},
-};
+// The keys hosts send for the fourteen names.
+TEST_F(ModuleEntryTest, NameKeysAreTheHostsKeys) {
+    const std::pair<const char16_t*, uint32_t> keys[] = {
+        {u"CLIPPEDTEXT", 0xF75D5755u},     {u"FINDDRIVE", 0xC54FB5F5u},
+        {u"NOWDATETIME", 0xF7D79755u},     {u"STDIN", 0xD354524Eu},
+        {u"LEFTSTR", 0xC75535D3u},         {u"MIDSTR", 0xC9153553u},
+        {u"SUBSTRING", 0xD55FD7F7u},       {u"RIGHTSTR", 0xC9557DD3u},
+        {u"PADDING", 0xC51497D7u},         {u"VERSION", 0xD34C97FFu},
+        {u"ROTATECUSTOMIZE", 0xDF77D7F5u}, {u"ROTATEEXECUTE", 0xD55D577Fu},
+        {u"STDOUT", 0xD514F554u},          {u"STDERR", 0xD51454D6u},
+    };
+    for (const auto& k : keys)
+        EXPECT_EQ(k.second, NameKey(k.first)) << Narrow(k.first);
+}
 
 TEST_F(ModuleEntryTest, EveryNameIsServedUnderItsKeyAndKindOnly) {
-    for (const TableRow& row : TABLE) {
-        std::string label(row.name, row.name + std::char_traits<char16_t>::length(row.name));
+    for (const SampleName& row : SampleNames()) {
+        std::string label = Narrow(row.name);
+        uint32_t key = NameKey(row.name);
         int32_t otherKind = row.kind == MODCALL_FUNCTION ? MODCALL_COMMAND : MODCALL_FUNCTION;
         TestCall served(row.name);
-        served.call.nameKey = row.key;
         EXPECT_NE(0, RunCall(host, served, row.kind)) << label;
         TestCall wrongKind(row.name);
-        wrongKind.call.nameKey = row.key;
         EXPECT_EQ(0, RunCall(host, wrongKind, otherKind)) << label;
         // Another name under this key, and this name under many other keys.
         TestCall otherName(row.name == std::u16string(u"STDIN") ? u"STDOUT" : u"STDIN");
-        otherName.call.nameKey = row.key;
+        otherName.call.nameKey = key;
         EXPECT_EQ(0, RunCall(host, otherName, row.kind)) << label;
         for (uint32_t k = 0; k < 4096; ++k) {
             TestCall otherKey(row.name);
-            otherKey.call.nameKey = row.key ^ (k * 0x9E3779B1u + 1u);
+            otherKey.call.nameKey = key ^ (k * 0x9E3779B1u + 1u);
             if (RunCall(host, otherKey, row.kind) != 0) {
                 ADD_FAILURE() << label << " served under key " << otherKey.call.nameKey;
                 break;
@@ -118,9 +122,9 @@ TEST_F(ModuleEntryTest, EveryNameIsServedUnderItsKeyAndKindOnly) {
 }
 
 TEST_F(ModuleEntryTest, OneUnitChangedAnywhereInANameIsRefused) {
-    for (const TableRow& row : TABLE) {
+    for (const SampleName& row : SampleNames()) {
         std::u16string name(row.name);
-        std::string label(name.begin(), name.end());
+        std::string label = Narrow(name);
         // Each unit in turn changed or cleared (the name cut there), and one unit more.
         for (size_t i = 0; i <= name.size(); ++i) {
             for (char16_t unit : {u'#', u'\0', u'\x0100'}) {
@@ -132,7 +136,7 @@ TEST_F(ModuleEntryTest, OneUnitChangedAnywhereInANameIsRefused) {
                     changed[i] = unit;
                 }
                 TestCall call(changed.c_str());
-                call.call.nameKey = row.key;
+                call.call.nameKey = NameKey(row.name);
                 EXPECT_EQ(0, RunCall(host, call, row.kind)) << label << " changed at " << i;
             }
         }
@@ -142,18 +146,18 @@ TEST_F(ModuleEntryTest, OneUnitChangedAnywhereInANameIsRefused) {
 TEST_F(ModuleEntryTest, ANameAtTheEndOfItsPageIsReadNoFurther) {
     PageBeforeAHole memory;
     ASSERT_TRUE(memory.Usable());
-    for (const TableRow& row : TABLE) {
-        std::string label(row.name, row.name + std::char_traits<char16_t>::length(row.name));
+    for (const SampleName& row : SampleNames()) {
+        std::string label = Narrow(row.name);
         for (size_t shortBy = 0; shortBy < 8; ++shortBy) {
             TestCall served(row.name);
             served.call.name = memory.PlaceAtEnd(row.name, shortBy);
-            served.call.nameKey = row.key;
+            served.call.nameKey = NameKey(row.name);
             EXPECT_NE(0, RunCall(host, served, row.kind)) << label << " " << shortBy;
             // A prefix of the name, under its key, ends even nearer the hole.
             std::u16string prefix(row.name, label.size() - 1);
             TestCall refused(row.name);
             refused.call.name = memory.PlaceAtEnd(prefix, shortBy);
-            refused.call.nameKey = row.key;
+            refused.call.nameKey = NameKey(row.name);
             EXPECT_EQ(0, RunCall(host, refused, row.kind)) << label << " " << shortBy;
         }
     }

@@ -1,6 +1,6 @@
 #include "module/params.h"
 #include "platform/testing/fake_platform.h"
-#include "tests/unit/test_call.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/testing/fake_platform.h"
-#include "tests/unit/test_call.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
@@ -204,7 +204,7 @@ TEST_F(QueriesTest, ClipboardLongTextIsOfferedWhileLockedAndOpen) {
     EXPECT_TRUE(host.requests.empty());
 
     s.clipboardText = std::u16string(1009, u'q');
-    fake::ClearCalls();
+    fake::ForgetRun();
     TestCall longer(u"CLIPPEDTEXT");
     EXPECT_EQ(1, Run(longer));
     ASSERT_EQ(1u, host.requests.size());

@@ -1,5 +1,5 @@
 #include "platform/testing/fake_platform.h"
-#include "tests/unit/test_call.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +79,7 @@ TEST(RotateExecute, AsksWithTheCounterMacroAndHandsOverTheParameterItself) {
         return 0;
     };
     RunCall(host, call, MODCALL_COMMAND);
-    EXPECT_EQ(call.paramStorage.data() + 5, second) << "C1 where it lies in the ParamList";
+    EXPECT_EQ(call.paramList.data() + 5, second) << "C1 where it lies in the ParamList";
 }
 
 TEST(RotateExecute, LongIdIsCutAt1023Units) {

@@ -1,5 +1,5 @@
 #include "platform/testing/fake_platform.h"
-#include "tests/unit/test_call.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 

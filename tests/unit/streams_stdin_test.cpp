@@ -2,43 +2,14 @@
 #include "platform/testing/fake_platform.h"
 #include "platform/win32_emulation/codepage.h"
 #include "streams/wide_text_buffer.h"
-#include "tests/unit/test_call.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <deque>
 #include <string.h>
 
 namespace {
-
-// A pipe as the fake sees it: what has arrived can be peeked and read; when
-// nothing is waiting, a read blocks until the next arrival, and fails once
-// the writer has closed and everything has been read.
-struct ScriptedPipe {
-    std::string waiting;
-    std::deque<std::string> later;
-    bool open = false; // the writer keeps the pipe open when all is read
-
-    void Install() {
-        fake::State().peekNamedPipe = [this](os::HANDLE, os::DWORD* available) {
-            *available = static_cast<os::DWORD>(waiting.size());
-            return os::BOOL(!waiting.empty() || !later.empty() || open);
-        };
-        fake::State().readFile = [this](os::HANDLE, void* buffer, os::DWORD size, os::DWORD* read) {
-            if (waiting.empty() && !later.empty()) {
-                waiting = later.front();
-                later.pop_front();
-            }
-            if (waiting.empty()) return os::BOOL(0);
-            size_t n = std::min<size_t>(size, waiting.size());
-            memcpy(buffer, waiting.data(), n);
-            waiting.erase(0, n);
-            *read = static_cast<os::DWORD>(n);
-            return os::BOOL(1);
-        };
-    }
-};
 
 std::u16string Utf16(const std::string& utf8) {
     std::u16string out;
@@ -68,7 +39,6 @@ class StdInTest : public ::testing::Test {
     // Runs %*StdIn and returns the value: the result buffer, or the text the
     // host took.
     std::u16string Run(std::vector<std::u16string> params = {}) {
-        pipe.Install();
         call = std::make_unique<TestCall>(u"STDIN", params);
         EXPECT_EQ(1, RunCall(host, *call));
         EXPECT_TRUE(call->GuardIntact());
@@ -92,7 +62,6 @@ class StdInTest : public ::testing::Test {
         host.answer = [](int32_t code, void*) { return code == HOSTREQ_LONGRESULT ? 1 : 0; };
     }
 
-    ScriptedPipe pipe;
     TestHost host;
     std::unique_ptr<TestCall> call;
     bool accept = false;
@@ -119,7 +88,7 @@ TEST_F(StdInTest, OptionWordsAreSubstringsOfTheSecondParameterOn) {
     };
     for (const Case& c : cases) {
         fake::Reset();
-        pipe = ScriptedPipe{"hi", {}, false};
+        fake::State().pipe = {"hi", {}, false};
         EXPECT_EQ(u"hi", Run(c.params));
         std::vector<intptr_t> sizes = ReadSizes();
         ASSERT_FALSE(sizes.empty());
@@ -141,7 +110,7 @@ TEST_F(StdInTest, ClosedPipeOf3000BytesIsReadAs1023_1024_953) {
         fake::Reset();
         ResetHost();
         if (hostTakes) AcceptLongResults();
-        pipe = ScriptedPipe{input, {}, false};
+        fake::State().pipe = {input, {}, false};
         std::u16string value = Run();
         EXPECT_EQ(U(hostTakes ? input : input.substr(0, 1008)), value);
         EXPECT_EQ(hostTakes ? std::u16string() : value, call->Result());
@@ -155,25 +124,25 @@ TEST_F(StdInTest, ClosedPipeOf3000BytesIsReadAs1023_1024_953) {
 
 TEST_F(StdInTest, OneReadOfInputIsTheValueWithoutAnOffer) {
     std::string input(1023, 'q');
-    pipe = ScriptedPipe{input, {}, false};
+    fake::State().pipe = {input, {}, false};
     EXPECT_EQ(U(input), Run());
     EXPECT_TRUE(host.requests.empty());
     EXPECT_EQ(0u, fake::Count("HeapAlloc"));
 }
 
 TEST_F(StdInTest, NoWaitTakesOnlyWhatIsWaiting) {
-    pipe = ScriptedPipe{"", {"later"}, true};
+    fake::State().pipe = {"", {"later"}, true};
     EXPECT_EQ(u"", Run({u"", u"nowait"}));
     EXPECT_EQ(0u, fake::Count("ReadFile"));
 
     fake::Reset();
-    pipe = ScriptedPipe{std::string(300, 'w'), {"later"}, true};
+    fake::State().pipe = {std::string(300, 'w'), {"later"}, true};
     EXPECT_EQ(U(std::string(300, 'w')), Run({u"", u"nowait"}));
     EXPECT_EQ((std::vector<intptr_t>{300}), ReadSizes());
 }
 
 TEST_F(StdInTest, SlowWriterIsReadWithBlockingReadsAndNoPauses) {
-    pipe = ScriptedPipe{"", {"abc", "def", std::string(1500, 'g')}, false};
+    fake::State().pipe = {"", {"abc", "def", std::string(1500, 'g')}, false};
     AcceptLongResults();
     EXPECT_EQ(U("abcdef" + std::string(1500, 'g')), Run({u"", u"utf8"}));
     EXPECT_EQ(0u, fake::Count("Sleep"));
@@ -197,7 +166,7 @@ TEST_F(StdInTest, CharactersCutByAReadArePutTogether) {
     for (const Case& c : cases) {
         fake::Reset();
         AcceptLongResults();
-        pipe = ScriptedPipe{c.input, {}, false};
+        fake::State().pipe = {c.input, {}, false};
         std::u16string value = Run({u"", u"utf8"});
         EXPECT_EQ(Utf16(c.input), value) << c.input.size();
         EXPECT_EQ(std::u16string::npos, value.find(u'\uFFFD'));
@@ -205,10 +174,10 @@ TEST_F(StdInTest, CharactersCutByAReadArePutTogether) {
 }
 
 TEST_F(StdInTest, InputEndingInsideACharacterEndsInAReplacement) {
-    pipe = ScriptedPipe{"ab\xE2\x82", {}, false};
+    fake::State().pipe = {"ab\xE2\x82", {}, false};
     EXPECT_EQ(u"ab\uFFFD", Run({u"", u"utf8"}));
     fake::Reset();
-    pipe = ScriptedPipe{"", {std::string(1023, 'a'), "b\xF0\x9F"}, false};
+    fake::State().pipe = {"", {std::string(1023, 'a'), "b\xF0\x9F"}, false};
     AcceptLongResults();
     EXPECT_EQ(U(std::string(1023, 'a') + "b") + u"\uFFFD", Run({u"", u"utf8"}));
 }
@@ -227,7 +196,7 @@ TEST_F(StdInTest, InvalidBytesCutByAReadAreReadAsInOnePiece) {
             fake::Reset();
             ResetHost();
             AcceptLongResults();
-            pipe = ScriptedPipe{input, {}, false};
+            fake::State().pipe = {input, {}, false};
             EXPECT_EQ(whole, Run({u"", u"utf8"})) << testing::PrintToString(tail) << before;
         }
     }
@@ -240,8 +209,10 @@ TEST_F(StdInTest, ZeroBytesAreLeftOutAndTheRestKept) {
     for (int split : {0, 3, 1023, 1025, 1027, 1028}) {
         fake::Reset();
         AcceptLongResults();
-        pipe = split == 0 ? ScriptedPipe{input, {}, false}
-                          : ScriptedPipe{"", {input.substr(0, split), input.substr(split)}, false};
+        fake::State().pipe =
+            split == 0
+                ? fake::Platform::Pipe{input, {}, false}
+                : fake::Platform::Pipe{"", {input.substr(0, split), input.substr(split)}, false};
         EXPECT_EQ(Utf16(expected), Run({u"", u"utf8"})) << split;
     }
 }
@@ -259,7 +230,7 @@ TEST_F(StdInTest, AZeroByteIsFoundWhereverItStands) {
         expected.erase(at, 1);
         fake::Reset();
         AcceptLongResults();
-        pipe = ScriptedPipe{input, {}, false};
+        fake::State().pipe = {input, {}, false};
         ASSERT_EQ(Utf16(expected), Run()) << at;
     }
 }
@@ -272,7 +243,7 @@ TEST_F(StdInTest, ALeadByteOfTheAnsiCodePageIsHeldForTheNextBlock) {
     };
     // The trail byte 0x81 after a lead byte is no lead byte itself.
     std::string input = std::string(1018, 'a') + "\x81\x81\x81\x40\x81" + "\x40z";
-    pipe = ScriptedPipe{input, {}, false};
+    fake::State().pipe = {input, {}, false};
     Run();
     ASSERT_EQ(2u, blocks.size());
     EXPECT_EQ(std::string(1018, 'a') + "\x81\x81\x81\x40", blocks[0]);
@@ -307,7 +278,7 @@ TEST_F(StdInTest, FailuresDeliverWhatWasCollected) {
             fake::FailCalls(fake::Op::MultiByteToWideChar, c.nth, c.nth + 1);
         else
             fake::FailNth(c.op, c.nth);
-        pipe = ScriptedPipe{input, {}, false};
+        fake::State().pipe = {input, {}, false};
         EXPECT_EQ(c.value, Run()) << c.op << " " << c.nth;
         EXPECT_TRUE(fake::State().liveBlocks.empty()) << c.op;
     }
@@ -353,7 +324,7 @@ TEST_F(StdInTest, ALargeInputGrowsTheBlockGeometrically) {
         fake::Reset();
         fake::State().logCalls = false;
         AcceptLongResults();
-        pipe = ScriptedPipe{std::string(bytes, 'w'), {}, false};
+        fake::State().pipe = {std::string(bytes, 'w'), {}, false};
         EXPECT_EQ(bytes, Run().size());
         const std::vector<size_t>& sizes = fake::State().allocationSizes;
         size_t moves = fake::Count("HeapReAlloc");
@@ -423,7 +394,7 @@ TEST_F(StdInTest, TheUtf8AnsiCodePageConvertsWithoutFlags) {
         ResetHost();
         AcceptLongResults();
         fake::State().ansiIsUtf8 = true;
-        pipe = ScriptedPipe{input, {}, false};
+        fake::State().pipe = {input, {}, false};
         EXPECT_EQ(Utf16(input), Run()) << input.size();
         std::vector<intptr_t> flags;
         for (const fake::Call& k : fake::State().calls)

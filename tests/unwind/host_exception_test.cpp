@@ -6,6 +6,7 @@
 // service function reaches the host function that called ModuleEntry. Both
 // need the module's unwind data (on x64 Windows, .pdata and .xdata).
 #include "tests/support/module_loader.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
@@ -104,25 +105,14 @@ TEST(HostExceptions, PassThroughTheModuleToTheHostsCatch) {
     };
     uint64_t seed = 0x0123456789ABCDEFull;
     for (const Case& c : cases) {
-        std::u16string params;
-        for (const std::u16string& p : c.params)
-            params += p + u'\0';
-        params += u'\0';
-        std::vector<char16_t> result(1024, 0);
-        ModuleCall call{};
-        call.name = c.name.c_str();
-        call.nameKey = NameKey(c.name.c_str());
-        call.resultBuffer = result.data();
-        call.paramList = c.params.empty() ? nullptr : params.c_str();
-        call.paramCount = static_cast<uint32_t>(c.params.size());
-        HostInfo host{};
-        host.callback = ThrowingHost;
+        TestCall call(c.name, c.params);
+        call.host.callback = ThrowingHost;
         g_walkReachedCaller = false;
         bool localsIntact = false;
         seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-        std::string what(c.name.begin(), c.name.end());
-        EXPECT_EQ(c.request,
-                  CallModuleCatching(module.entry, &host, c.kind, &call, seed, &localsIntact))
+        std::string what = Narrow(c.name);
+        EXPECT_EQ(c.request, CallModuleCatching(module.entry, &call.host, c.kind, &call.call, seed,
+                                                &localsIntact))
             << what;
         EXPECT_TRUE(localsIntact) << what;
         EXPECT_TRUE(g_walkReachedCaller) << what;

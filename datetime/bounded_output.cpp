@@ -1,12 +1,12 @@
-#include "datetime/text_out.h"
+#include "datetime/bounded_output.h"
 
 #include "module/text.h"
 
-TextOut TextOutOver(char16_t* buffer, size_t units) {
-    return TextOut{buffer, buffer + units - 1};
+BoundedOutput BoundedOutputOver(char16_t* buffer, size_t units) {
+    return BoundedOutput{buffer, buffer + units - 1};
 }
 
-size_t PutUnits(TextOut out, const char16_t* units, size_t count) {
+size_t PutUnits(BoundedOutput out, const char16_t* units, size_t count) {
     size_t room = static_cast<size_t>(out.end - out.position);
     if (count > room) count = room;
     for (size_t i = 0; i < count; ++i)
@@ -15,6 +15,6 @@ size_t PutUnits(TextOut out, const char16_t* units, size_t count) {
     return count;
 }
 
-size_t PutText(TextOut out, const char16_t* text) {
+size_t PutText(BoundedOutput out, const char16_t* text) {
     return PutUnits(out, text, TextLength(text));
 }

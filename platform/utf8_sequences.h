@@ -1,6 +1,7 @@
 // What a UTF-8 sequence is made of, told by its first byte: data only, shared
 // by the stand-ins' converter and the standard input handler's rule for
-// where a block of input cuts a character, so that the two cannot drift.
+// where a block of input cuts a character, so that the two cannot drift. It
+// stands beside platform.h because the module reads it too.
 #pragma once
 
 #include <stdint.h>

@@ -10,17 +10,17 @@
 
 // Points into a buffer the caller owns; writers move nothing, the caller
 // advances position by what they return.
-struct TextOut {
+struct BoundedOutput {
     char16_t* position; // where the next writer writes; never past end
     char16_t* end;      // the last unit of the buffer, always left for a NUL
 };
 
 // The whole of a buffer of units (NUL included; at least 1).
-TextOut TextOutOver(char16_t* buffer, size_t units);
+BoundedOutput BoundedOutputOver(char16_t* buffer, size_t units);
 
 // Writes as many of the count units as fit and a NUL after them; returns the
 // units written, the NUL not counted.
-size_t PutUnits(TextOut out, const char16_t* units, size_t count);
+size_t PutUnits(BoundedOutput out, const char16_t* units, size_t count);
 
 // The room for one short formatted piece (a sign, ten digits, an era name):
 // wsprintfW writes it here before as much of it as fits is put.
@@ -29,7 +29,7 @@ constexpr size_t FORMATTED_PIECE_UNITS = 32;
 // One short wsprintfW form such as "%02d" or "%c%02d", its result at most
 // FORMATTED_PIECE_UNITS - 1 units; as much of it as fits.
 template <typename... Values>
-size_t PutFormatted(TextOut out, const char16_t* format, Values... values) {
+size_t PutFormatted(BoundedOutput out, const char16_t* format, Values... values) {
     // Where the buffer has room for any piece, it is written in place; near
     // its end it goes through a piece and is cut to what fits.
     if (static_cast<size_t>(out.end - out.position) >= FORMATTED_PIECE_UNITS) {
@@ -42,9 +42,9 @@ size_t PutFormatted(TextOut out, const char16_t* format, Values... values) {
 }
 
 // One number in a short wsprintfW form such as "%02d".
-inline size_t PutNumber(TextOut out, const char16_t* format, int32_t value) {
+inline size_t PutNumber(BoundedOutput out, const char16_t* format, int32_t value) {
     return PutFormatted(out, format, value);
 }
 
 // A text, as "%s" writes it.
-size_t PutText(TextOut out, const char16_t* text);
+size_t PutText(BoundedOutput out, const char16_t* text);
