@@ -41,10 +41,5 @@ size_t PutFormatted(BoundedOutput out, const char16_t* format, Values... values)
     return PutUnits(out, piece, n < 0 ? 0 : static_cast<size_t>(n));
 }
 
-// One number in a short wsprintfW form such as "%02d".
-inline size_t PutNumber(BoundedOutput out, const char16_t* format, int32_t value) {
-    return PutFormatted(out, format, value);
-}
-
 // A text, as "%s" writes it.
 size_t PutText(BoundedOutput out, const char16_t* text);
