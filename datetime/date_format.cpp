@@ -71,8 +71,14 @@ struct FormatUnit {
     uint8_t form;  // into NUMBER_FORMS, for NUMBER
 };
 
+// Every letter of the format lies between A and z; the table holds that
+// range alone, which keeps the DLLs within their size.
+constexpr char16_t FIRST_FORMAT_LETTER = u'A';
+constexpr char16_t LAST_FORMAT_LETTER = u'z';
+constexpr uint32_t FORMAT_LETTER_RANGE = LAST_FORMAT_LETTER - FIRST_FORMAT_LETTER + 1;
+
 struct FormatUnitTable {
-    FormatUnit ascii[128];
+    FormatUnit letter[FORMAT_LETTER_RANGE]; // from FIRST_FORMAT_LETTER on
 };
 
 constexpr FormatUnitTable MakeFormatUnits() {
@@ -86,17 +92,19 @@ constexpr FormatUnitTable MakeFormatUnits() {
                    {u'h', HOUR, 2},   {u'U', HOUR12, 1}, {u'u', HOUR12, 2},       {u'M', MINUTE, 1},
                    {u'm', MINUTE, 2}, {u'S', SECOND, 1}, {u's', SECOND, 2}};
     for (const auto& n : numbers)
-        table.ascii[n.letter] = {NUMBER, n.field, n.form};
+        table.letter[n.letter - FIRST_FORMAT_LETTER] = {NUMBER, n.field, n.form};
     for (char16_t named : u"TtWwgG")
-        if (named != 0) table.ascii[named] = {NAMED, 0, 0};
-    table.ascii[u'j'] = table.ascii[u'J'] = {ERA_BY_LETTER, 0, 0};
+        if (named != 0) table.letter[named - FIRST_FORMAT_LETTER] = {NAMED, 0, 0};
+    for (char16_t era : u"jJ")
+        if (era != 0) table.letter[era - FIRST_FORMAT_LETTER] = {ERA_BY_LETTER, 0, 0};
     return table;
 }
 
 constexpr FormatUnitTable FORMAT_UNITS = MakeFormatUnits();
 
 FormatUnit FormatUnitOf(char16_t c) {
-    return c < 128 ? FORMAT_UNITS.ascii[c] : FormatUnit{COPIED, 0, 0};
+    uint32_t i = static_cast<uint32_t>(c) - FIRST_FORMAT_LETTER; // wraps below A
+    return i < FORMAT_LETTER_RANGE ? FORMAT_UNITS.letter[i] : FormatUnit{COPIED, 0, 0};
 }
 
 // The expansion of one of T t W w g G.

@@ -2,7 +2,8 @@
 // era: scanned once per load by the first g or G and kept. Tests read it, and
 // forget it to make the next g or G scan a registry list anew; both are
 // inline, so that no function only tests call is built into the module, and
-// static, as TextEqual is, for the 32-bit mingw linker.
+// static, so that the 32-bit mingw linker sees no copy shared between the
+// module's library and a test (see TextEqual).
 #pragma once
 
 #include <stdint.h>

@@ -31,11 +31,18 @@ size_t TextLength(const char16_t* text);
 size_t TextLengthWithin(const char16_t* text, size_t limit);
 
 // Exact equality: unit by unit, case-sensitive, both ending at the same
-// place. Inline: the dispatch compares every call's name with it. Static,
-// so that each file keeps its own copy: the 32-bit mingw linker refuses one
-// inline function emitted both by link-time optimisation and by a plain
-// object, as a test beside the module's library makes it.
-static inline bool TextEqual(const char16_t* a, const char16_t* b) {
+// place. Inline: the dispatch compares every call's name with it.
+//
+// The 32-bit mingw linker refuses one inline function emitted both by
+// link-time optimisation and by a plain object, as a test linked with the
+// module's library makes it: there each file keeps a copy of its own.
+// Elsewhere the files share one copy, which keeps the 64-bit DLL small.
+#if defined(_WIN32) && !defined(_WIN64)
+#define MURLIN_TEXT_INLINE static inline
+#else
+#define MURLIN_TEXT_INLINE inline
+#endif
+MURLIN_TEXT_INLINE bool TextEqual(const char16_t* a, const char16_t* b) {
 #if !defined(MURLIN_PLAIN_SCANS)
     // A word of units at a time while neither word reaches a page's end;
     // units past a NUL that the words hold are compared but do not count.
