@@ -73,7 +73,10 @@ def blocks(path, text):
         if current is None:
             if raw.strip() == "```ombry":
                 current = Example(path, number)
+                indent = len(raw) - len(raw.lstrip(" "))  # a block in a list item
             continue
+        if raw[:indent].strip() == "":
+            raw = raw[indent:]
         if raw.strip() == "```":
             found.append(current)
             current = None
@@ -241,6 +244,10 @@ def check_documents(root, texts, examples, version, require_japanese):
             if named != version:
                 problems.append("%s names the release %s; CMakeLists.txt says %s" %
                                 (name, named, version))
+    for named in re.findall(r"its version, (\d+(?:\.\d+)+)", texts["README.md"]):
+        if named != version:
+            problems.append("README.md names the version %s; CMakeLists.txt says %s" %
+                            (named, version))
     if "Murlin-%s.zip" % version not in texts["README.md"]:
         problems.append("README.md does not name Murlin-%s.zip" % version)
     with open(os.path.join(root, "CHANGELOG.md"), encoding="utf-8") as f:
