@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds both Windows modules for release and packs them into dist/:
-#   Murlin-VERSION.zip        Murlin64.dll and Murlin.dll (stripped), README.md and
-#                             CHANGELOG.md
+#   Murlin-VERSION.zip        Murlin64.dll and Murlin.dll (stripped), README.md,
+#                             CHANGELOG.md and the documents of docs/ that users read
 #   Murlin-VERSION-debug.zip  the DLLs' debug information, for crash analysis
 #   SHA256SUMS                the checksums of the two DLLs and of both ZIPs
 # One commit gives the same bytes wherever and whenever it is built: time
@@ -13,6 +13,20 @@ scripts/install-deps.sh all
 
 version=$(sed -n 's/^project(Murlin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
+# A release says what it changes, and when.
+if ! grep -qE "^## ${version//./\\.} \([0-9]{4}-[0-9]{2}-[0-9]{2}\)\$" CHANGELOG.md; then
+    echo "release: CHANGELOG.md has no dated section for $version: '## $version (YYYY-MM-DD)'" >&2
+    exit 1
+fi
+# What a user reads: the reference in each language that exists (English
+# always), the Japanese install steps when written.
+documents=(README.md CHANGELOG.md docs/reference.md)
+for optional in docs/reference.ja.md docs/install.ja.md; do
+    if [ -f "$optional" ]; then documents+=("$optional"); fi
+done
+for document in "${documents[@]}"; do
+    [ -f "$document" ] || { echo "release: $document is missing" >&2; exit 1; }
+done
 # strip and objcopy stamp the PE header with this time (without it: the time now).
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
@@ -61,7 +75,7 @@ with zipfile.ZipFile(out, "w") as archive:
 PY
 }
 
-cp README.md CHANGELOG.md "$stage/ship/"
+cp "${documents[@]}" "$stage/ship/"
 name=Murlin-$version
 mkdir -p dist
 rm -f dist/Murlin-*.zip dist/SHA256SUMS
