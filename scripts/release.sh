@@ -57,16 +57,20 @@ ship() { # preset, tool prefix, DLL name
 ship release-win64 x86_64-w64-mingw32 Murlin64.dll
 ship release-win32 i686-w64-mingw32 Murlin.dll
 
-# A ZIP of the named files, flat, sorted, every entry dated by the commit.
-pack() {
+# A ZIP of the files under a folder, by their paths in it, sorted, every
+# entry dated by the commit.
+pack() { # ZIP, folder
     python3 - "$@" <<'PY'
 import os, sys, time, zipfile
-out, files = sys.argv[1], sorted(sys.argv[2:], key=os.path.basename)
+out, base = sys.argv[1], sys.argv[2]
+files = sorted(os.path.relpath(os.path.join(folder, name), base)
+               for folder, _, names in os.walk(base) for name in names)
 # ZIP dates begin in 1980.
 stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
 with zipfile.ZipFile(out, "w") as archive:
-    for path in files:
-        entry = zipfile.ZipInfo(os.path.basename(path), stamp)
+    for name in files:
+        path = os.path.join(base, name)
+        entry = zipfile.ZipInfo(name, stamp)
         entry.create_system = 3
         entry.external_attr = 0o644 << 16
         entry.compress_type = zipfile.ZIP_DEFLATED
@@ -75,12 +79,13 @@ with zipfile.ZipFile(out, "w") as archive:
 PY
 }
 
-cp "${documents[@]}" "$stage/ship/"
+# Where the README's links lead: docs/ in the ZIP too.
+cp --parents "${documents[@]}" "$stage/ship/"
 name=Murlin-$version
 mkdir -p dist
 rm -f dist/Murlin-*.zip dist/SHA256SUMS
-pack "dist/$name.zip" "$stage"/ship/*
-pack "dist/$name-debug.zip" "$stage"/debug/*
+pack "dist/$name.zip" "$stage/ship"
+pack "dist/$name-debug.zip" "$stage/debug"
 (cd "$stage/ship" && sha256sum Murlin64.dll Murlin.dll) >dist/SHA256SUMS
 (cd dist && sha256sum "$name.zip" "$name-debug.zip" >>SHA256SUMS)
 # What a user checks: the DLLs unpacked from the ZIP against the published sums.

@@ -181,6 +181,9 @@ def run(example, host, runner, windows):
                               env=dict(os.environ, **env), timeout=120)
     out = done.stdout.hex(" ").upper() + "\n" if as_bytes else done.stdout.decode("utf-8", "replace")
     err = done.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
+    # Wine's own notices (a drive it cannot ask, say) are none of the example's.
+    err = "".join(line for line in err.splitlines(True)
+                  if not (runner and line.startswith("wine: ")))
     want_out = "".join(line + "\n" for line in example.out)
     want_err = "".join(line + "\n" for line in example.err)
     want_status = 1 if example.fails else 0
@@ -194,7 +197,7 @@ def run(example, host, runner, windows):
 
 def section(text, heading):
     """The part of a Markdown text from a level-2 heading to the next."""
-    start = text.find("\n" + heading + "\n")
+    start = ("\n" + text).find("\n" + heading + "\n")
     if start < 0:
         return None
     end = text.find("\n## ", start + 1)
