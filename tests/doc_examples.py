@@ -177,8 +177,16 @@ def run(example, host, runner, windows):
         with open(os.path.join(folder, "lines.txt"), "w", encoding="utf-8") as f:
             f.write("".join(line + "\n" for line in example.lines))
         command = runner + [host, "--settings", "settings.ini"] + options + ["-f", "lines.txt"]
-        done = subprocess.run(command, cwd=folder, input=stdin, capture_output=True,
-                              env=dict(os.environ, **env), timeout=120)
+        # The input is in the pipe, its writer closed, before the host starts:
+        # an example that does not wait for input still finds all of it.
+        read_end, write_end = os.pipe()
+        os.write(write_end, stdin)
+        os.close(write_end)
+        try:
+            done = subprocess.run(command, cwd=folder, stdin=read_end, capture_output=True,
+                                  env=dict(os.environ, **env), timeout=120)
+        finally:
+            os.close(read_end)
     out = done.stdout.hex(" ").upper() + "\n" if as_bytes else done.stdout.decode("utf-8", "replace")
     err = done.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
     # Wine's own notices (a drive it cannot ask, say) are none of the example's.
