@@ -189,34 +189,49 @@ TEST_F(QueriesTest, ClipboardRetriesThenDelivers) {
     }
 }
 
-TEST_F(QueriesTest, ClipboardLongTextIsOfferedWhileLockedAndOpen) {
-    auto& s = fake::State();
-    s.clipboardHasText = true;
-    int depthDuringRequest = -1;
-    host.answer = [&](int32_t, void*) {
-        depthDuringRequest = s.clipboardOpenDepth + s.clipboardLockDepth;
-        return intptr_t{0};
+// A text longer than a value is offered to the host from a copy of its own,
+// once the clipboard is unlocked and closed: a host that throws, or takes
+// its time, leaves the clipboard to other programs. Without the copy the
+// value is cut as for a host that declines.
+TEST_F(QueriesTest, ClipboardLongTextIsOfferedOnceTheClipboardIsClosed) {
+    struct Case {
+        size_t units;
+        intptr_t answer;
+        bool heapFails;
+        size_t resultUnits; // of the text, in the result buffer
     };
-    s.clipboardText = std::u16string(1008, u'q');
-    TestCall exact(u"CLIPPEDTEXT");
-    EXPECT_EQ(1, Run(exact));
-    EXPECT_EQ(s.clipboardText, exact.Result());
-    EXPECT_TRUE(host.requests.empty());
-
-    s.clipboardText = std::u16string(1009, u'q');
-    fake::ForgetRun();
-    TestCall longer(u"CLIPPEDTEXT");
-    EXPECT_EQ(1, Run(longer));
-    ASSERT_EQ(1u, host.requests.size());
-    EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
-    EXPECT_EQ(s.clipboardText, host.requests[0].text);
-    EXPECT_EQ(2, depthDuringRequest) << "open and locked during the request";
-    EXPECT_EQ(std::u16string(1008, u'q'), longer.Result());
-    EXPECT_TRUE(longer.GuardIntact());
-    EXPECT_EQ(std::vector<std::string>({"OpenClipboard", "GetClipboardData", "GlobalLock",
-                                        "GlobalUnlock", "CloseClipboard"}),
-              fake::Ops({"OpenClipboard", "GetClipboardData", "GlobalLock", "GlobalUnlock",
-                         "CloseClipboard"}));
+    const Case cases[] = {
+        {1008, 0, false, 1008}, {1009, 0, false, 1008}, {5000, 1, false, 0}, {1009, 1, true, 1008}};
+    for (const Case& c : cases) {
+        fake::Reset();
+        auto& s = fake::State();
+        s.clipboardHasText = true;
+        s.clipboardText = std::u16string(c.units, u'q');
+        s.clipboardText[c.units - 1] = u'z';
+        if (c.heapFails) fake::FailNth("HeapAlloc", 1);
+        int heldDuringRequest = -1;
+        host.requests.clear();
+        host.answer = [&](int32_t, void*) {
+            heldDuringRequest = s.clipboardOpenDepth + s.clipboardLockDepth;
+            return c.answer;
+        };
+        TestCall call(u"CLIPPEDTEXT");
+        EXPECT_EQ(1, Run(call));
+        bool offered = c.units > 1008 && !c.heapFails;
+        ASSERT_EQ(offered ? 1u : 0u, host.requests.size()) << c.units;
+        if (offered) {
+            EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
+            EXPECT_EQ(s.clipboardText, host.requests[0].text);
+            EXPECT_EQ(0, heldDuringRequest) << "closed and unlocked during the request";
+        }
+        EXPECT_EQ(s.clipboardText.substr(0, c.resultUnits), call.Result()) << c.units;
+        EXPECT_TRUE(call.GuardIntact());
+        EXPECT_EQ(std::vector<std::string>({"OpenClipboard", "GetClipboardData", "GlobalLock",
+                                            "GlobalUnlock", "CloseClipboard"}),
+                  fake::Ops({"OpenClipboard", "GetClipboardData", "GlobalLock", "GlobalUnlock",
+                             "CloseClipboard"}));
+        EXPECT_EQ("", fake::StillOpen());
+    }
 }
 
 TEST_F(QueriesTest, ClipboardWithoutTextGivesTheEmptyText) {
