@@ -180,7 +180,8 @@ BOOL PeekNamedPipe(HANDLE pipe, void* buffer, DWORD bufferSize, DWORD* bytesRead
                    DWORD* totalBytesAvail, DWORD* bytesLeftThisMessage);
 void Sleep(DWORD milliseconds);
 
-// Code page conversion.
+// Code page conversion. GetACP gives the code page that CP_ACP stands for.
+DWORD GetACP();
 int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, int32_t byteCount,
                             char16_t* wide, int32_t wideCount);
 int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,

@@ -166,6 +166,11 @@ void Sleep(DWORD milliseconds) {
     Enter(Op::Sleep, {N(milliseconds)});
 }
 
+DWORD GetACP() {
+    Enter(Op::GetACP, {});
+    return State().ansiIsUtf8 ? CP_UTF8 : 1252;
+}
+
 int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, int32_t byteCount,
                             char16_t* wide, int32_t wideCount) {
     bool fails = Enter(Op::MultiByteToWideChar, {N(codePage), N(flags), byteCount, wideCount});
@@ -182,6 +187,7 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, i
 
 BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
     if (Enter(Op::IsDBCSLeadByteEx, {N(codePage), testChar})) return 0;
+    if (codePage == CP_UTF8 || (codePage == CP_ACP && State().ansiIsUtf8)) return 0;
     return State().isDBCSLeadByte ? State().isDBCSLeadByte(codePage, testChar) : 0;
 }
 

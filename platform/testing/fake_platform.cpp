@@ -35,6 +35,7 @@ constexpr OpInfo OPS[OP_COUNT] = {
     {Op::WriteFile, "WriteFile", true},
     {Op::PeekNamedPipe, "PeekNamedPipe", true},
     {Op::Sleep, "Sleep", false},
+    {Op::GetACP, "GetACP", false},
     {Op::MultiByteToWideChar, "MultiByteToWideChar", true},
     {Op::WideCharToMultiByte, "WideCharToMultiByte", true},
     {Op::IsDBCSLeadByteEx, "IsDBCSLeadByteEx", true},

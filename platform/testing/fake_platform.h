@@ -34,7 +34,7 @@
 // HeapAlloc, HeapReAlloc and HeapFree on a heap other than the process heap
 // (a null one from a failed GetProcessHeap) fail, and HeapFree then frees
 // nothing; as Windows would fault on such a call, StillOpen reports it.
-// Sleep, GetLocalTime and GetLastError have no failure in Win32; asking for
+// Sleep, GetACP, GetLocalTime and GetLastError have no failure in Win32; asking for
 // one is an error.
 //
 // Naming an operation the fake does not have, or asking an operation that
@@ -68,6 +68,7 @@ enum class Op : uint8_t {
     WriteFile,
     PeekNamedPipe,
     Sleep,
+    GetACP,
     MultiByteToWideChar,
     WideCharToMultiByte,
     IsDBCSLeadByteEx,
@@ -99,7 +100,7 @@ constexpr size_t OP_COUNT = static_cast<size_t>(Op::RegCloseKey) + 1;
 // name that is none).
 const char* Name(Op op);
 Op OpNamed(const std::string& name);
-// False for the operations that have no failure (Sleep, GetLocalTime).
+// False for the operations that have no failure (Sleep, GetACP, GetLocalTime).
 bool CanFail(Op op);
 
 // One logged call: its operation, its numbers and handles in argument order
@@ -180,9 +181,10 @@ struct Platform {
     } pipe;
     std::function<os::BOOL(os::HANDLE, const void*, os::DWORD, os::DWORD*)> writeFile;
     // Code pages: lead bytes (none by default: code page 0 is Windows-1252, or
-    // UTF-8 when ansiIsUtf8, the system's "Use Unicode UTF-8" choice) and a
-    // conversion hook that sees the bytes before the default converts them.
-    // As Windows documents, UTF-8 takes no flags but MB_ERR_INVALID_CHARS.
+    // UTF-8 when ansiIsUtf8, the system's "Use Unicode UTF-8" choice, which
+    // GetACP then gives as 65001) and a conversion hook that sees the bytes
+    // before the default converts them. As Windows documents, UTF-8 takes no
+    // flags but MB_ERR_INVALID_CHARS and has no lead bytes.
     bool ansiIsUtf8 = false;
     std::function<os::BOOL(uint32_t, uint8_t)> isDBCSLeadByte;
     std::function<void(uint32_t, const char*, int32_t)> multiByteSeen;

@@ -101,6 +101,9 @@ void Sleep(DWORD milliseconds) {
     ::Sleep(milliseconds);
 }
 
+DWORD GetACP() {
+    return ::GetACP();
+}
 int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, int32_t byteCount,
                             char16_t* wide, int32_t wideCount) {
     return ::MultiByteToWideChar(codePage, flags, bytes, byteCount, W(wide), wideCount);
