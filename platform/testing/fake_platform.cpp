@@ -129,6 +129,8 @@ void ForgetRun() {
     s.releasesOfNothing = 0;
     s.callsOnNoHeap = 0;
     s.messageBoxes.clear();
+    s.systemBoxes = 0;
+    s.errorModeKept = ~0u;
     s.written.clear();
 }
 

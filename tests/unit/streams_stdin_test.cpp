@@ -393,7 +393,7 @@ TEST_F(StdInTest, TheUtf8AnsiCodePageConvertsWithoutFlags) {
         fake::Reset();
         ResetHost();
         AcceptLongResults();
-        fake::State().ansiIsUtf8 = true;
+        fake::State().ansiCodePage = os::CP_UTF8;
         fake::State().pipe = {input, {}, false};
         EXPECT_EQ(Utf16(input), Run()) << input.size();
         std::vector<intptr_t> flags;
