@@ -79,7 +79,7 @@ enum class HostAnswers : uint8_t { AsSampled, TakingLong, Declining, Failing };
 struct Condition {
     const char* name;
     void (*apply)(fake::Platform&);
-    HostAnswers host;
+    HostAnswers host = HostAnswers::AsSampled;
 };
 
 using Platform = fake::Platform;
@@ -106,83 +106,71 @@ void ReadsToTheEnd(Platform& s, os::DWORD type, os::DWORD peekError) {
 
 // What a Windows host can give the module, each as Windows documents it.
 const Condition CONDITIONS[] = {
-    {"the sample world", [](Platform&) {}, HostAnswers::AsSampled},
+    {"the sample world", [](Platform&) {}},
     // MultiByteToWideChar and IsDBCSLeadByteEx read code page 0 as the ANSI code page.
-    {"ANSI code page 1252", [](Platform& s) { s.ansiCodePage = 1252; }, HostAnswers::AsSampled},
-    {"ANSI code page 932", [](Platform& s) { s.ansiCodePage = 932; }, HostAnswers::AsSampled},
+    {"ANSI code page 1252", [](Platform& s) { s.ansiCodePage = 1252; }},
+    {"ANSI code page 932", [](Platform& s) { s.ansiCodePage = 932; }},
     // "Use Unicode UTF-8": MB_PRECOMPOSED is refused (ERROR_INVALID_FLAGS), no byte leads.
-    {"ANSI code page 65001", [](Platform& s) { s.ansiCodePage = os::CP_UTF8; },
-     HostAnswers::AsSampled},
+    {"ANSI code page 65001", [](Platform& s) { s.ansiCodePage = os::CP_UTF8; }},
     // GetStdHandle: NULL when the process has no standard handles, as a GUI host.
     {"no standard handles",
      [](Platform& s) {
          s.getStdHandle = [](os::DWORD) { return os::HANDLE(nullptr); };
          s.pipe.waiting.clear();
-     },
-     HostAnswers::AsSampled},
+     }},
     // GetStdHandle: INVALID_HANDLE_VALUE when it fails.
     {"invalid standard handles",
      [](Platform& s) {
          s.getStdHandle = [](os::DWORD) { return os::InvalidHandle(); };
          s.pipe.waiting.clear();
-     },
-     HostAnswers::AsSampled},
+     }},
     // A console: FILE_TYPE_CHAR, a read returns the line typed, no peek.
     {"a console",
      [](Platform& s) {
          ReadsToTheEnd(s, os::FILE_TYPE_CHAR, os::ERROR_INVALID_HANDLE);
          s.pipe.waiting = "dir\r\n";
-     },
-     HostAnswers::AsSampled},
+     }},
     // The NUL device: FILE_TYPE_CHAR, reads give nothing, writes vanish.
     {"the NUL device",
      [](Platform& s) {
          ReadsToTheEnd(s, os::FILE_TYPE_CHAR, os::ERROR_INVALID_FUNCTION);
          s.pipe.waiting.clear();
-     },
-     HostAnswers::AsSampled},
+     }},
     // A disk file: FILE_TYPE_DISK, read to its end, then reads of nothing; no peek.
     {"a disk file",
-     [](Platform& s) { ReadsToTheEnd(s, os::FILE_TYPE_DISK, os::ERROR_INVALID_FUNCTION); },
-     HostAnswers::AsSampled},
+     [](Platform& s) { ReadsToTheEnd(s, os::FILE_TYPE_DISK, os::ERROR_INVALID_FUNCTION); }},
     // An anonymous pipe whose writer keeps it open: a peek shows 0 bytes.
-    {"an anonymous pipe", [](Platform& s) { s.pipe.writerOpen = true; }, HostAnswers::AsSampled},
+    {"an anonymous pipe", [](Platform& s) { s.pipe.writerOpen = true; }},
     // Once the writer has closed and all is read, peeks and reads fail: ERROR_BROKEN_PIPE.
-    {"a pipe whose writer has closed", [](Platform& s) { s.pipe.writerOpen = false; },
-     HostAnswers::AsSampled},
+    {"a pipe whose writer has closed", [](Platform& s) { s.pipe.writerOpen = false; }},
     // Wine's answer for a pipe of the system under it: ERROR_NOT_SUPPORTED.
-    {"a pipe that refuses a peek", [](Platform& s) { RefusePeeks(s, os::ERROR_NOT_SUPPORTED); },
-     HostAnswers::AsSampled},
+    {"a pipe that refuses a peek", [](Platform& s) { RefusePeeks(s, os::ERROR_NOT_SUPPORTED); }},
     // GetClipboardData: NULL when the clipboard holds no CF_UNICODETEXT.
-    {"no clipboard text", [](Platform& s) { s.clipboardHasText = false; }, HostAnswers::AsSampled},
+    {"no clipboard text", [](Platform& s) { s.clipboardHasText = false; }},
     // Another program's text need not end in a NUL within GlobalSize.
     {"unterminated clipboard text",
-     [](Platform& s) { s.clipboardBlockUnits = s.clipboardText.size(); }, HostAnswers::AsSampled},
+     [](Platform& s) { s.clipboardBlockUnits = s.clipboardText.size(); }},
     {"clipboard text longer than a value",
-     [](Platform& s) { s.clipboardText = std::u16string(1500, u'q'); }, HostAnswers::AsSampled},
+     [](Platform& s) { s.clipboardText = std::u16string(1500, u'q'); }},
     // OpenClipboard fails while another window has the clipboard open.
-    {"the clipboard held by another thread", [](Platform& s) { s.clipboardHeldElsewhere = true; },
-     HostAnswers::AsSampled},
+    {"the clipboard held by another thread", [](Platform& s) { s.clipboardHeldElsewhere = true; }},
     // ERROR_NOT_READY, and the critical error box unless SEM_FAILCRITICALERRORS is set.
     {"a removable drive without media",
      [](Platform& s) {
          s.logicalDrives |= 1u << (u'Q' - u'A');
          s.driveErrors[u'Q'] = 21;
-     },
-     HostAnswers::AsSampled},
+     }},
     // A mapped drive whose server does not answer: ERROR_BAD_NETPATH, no box.
     {"an unreachable network drive",
      [](Platform& s) {
          s.logicalDrives |= 1u << (u'Q' - u'A');
          s.driveErrors[u'Q'] = 53;
-     },
-     HostAnswers::AsSampled},
+     }},
     // SetThreadErrorMode: the mode is the thread's, so the host's own flags are in it.
     {"the host's error mode 0x8002",
      [](Platform& s) {
          s.threadErrorMode = os::SEM_NOOPENFILEERRORBOX | os::SEM_NOGPFAULTERRORBOX;
-     },
-     HostAnswers::AsSampled},
+     }},
     // HOSTREQ_LONGRESULT answered 1, with a long clipboard text to take.
     {"a host that takes long values",
      [](Platform& s) { s.clipboardText = std::u16string(1500, u'q'); }, HostAnswers::TakingLong},
