@@ -185,6 +185,11 @@ BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
     return State().isDBCSLeadByte ? State().isDBCSLeadByte(codePage, testChar) : 0;
 }
 
+uint32_t GetACP() {
+    Enter(Op::GetACP, {});
+    return State().ansiIsUtf8 ? CP_UTF8 : 1252;
+}
+
 int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,
                             char* bytes, int32_t byteCount, const char* defaultChar,
                             BOOL* usedDefaultChar) {
