@@ -47,6 +47,7 @@
 #include "platform/testing/fake_platform.h"
 #include "platform/win32_emulation/file_time.h"
 #include "tests/support/sample_calls.h"
+#include "tests/support/sample_world.h"
 #include "tests/support/test_call.h"
 
 #include <stdio.h>
@@ -164,10 +165,9 @@ World g_world;
 constexpr uintptr_t FILE_HANDLE = 0xF11E;
 constexpr uintptr_t SEARCH = 0x5EA8;
 
-// The world every run shares: hooks over g_world, the version, drives C and
-// E and the eras of the table.
+// The world every run shares: the sample world, with hooks over g_world.
 void BuildWorld() {
-    fake::Reset();
+    BuildSampleWorld();
     fake::Platform& s = fake::State();
     s.logCalls = false;
     // A pipe's writer closes it after a few pauses; a drained pipe then fails.
@@ -238,16 +238,7 @@ void BuildWorld() {
         return os::FILE_ATTRIBUTE_DIRECTORY;
     };
     s.version = {276, 10, 0, 19045, 2, {u'S', u'P', u'1', 0}};
-    s.volumes[u'C'].label = u"SYSTEM";
-    s.volumes[u'E'].label = u"";
-    s.volumes[u'E'].serial = 0x1A2B3C4D;
-    s.registryValues = {
-        {u"1868 01 01", u"\u660E\u6CBB_\u660E_Meiji_M"},
-        {u"1912 07 30", u"\u5927\u6B63_\u5927_Taisho_T"},
-        {u"1926 12 25", u"\u662D\u548C_\u662D_Showa_S"},
-        {u"1989 01 08", u"\u5E73\u6210_\u5E73_Heisei_H"},
-        {u"2019 05 01", u"\u4EE4\u548C_\u4EE4_Reiwa_R"},
-    };
+    s.pipe = {};
     s.registryValues.reserve(s.registryValues.size() + 1);
 }
 
@@ -407,17 +398,18 @@ std::string Encode(const std::u16string& text) {
     return out;
 }
 
-// Every sample call, in the world of the sample table (standard input a
-// pipe, files, searches, drive paths, the eras key and an era from 2030 on,
-// clipboard text; no call failing), as a seed in `folder`; the printable
+// Every sample call, in the sample world (standard input a pipe, files,
+// searches, drive paths, the eras key, the clipboard's text; no call
+// failing) and one more era, as a seed in `folder`; the printable
 // words of their parameters, split at blanks and commas, into `dictionary`.
 bool WriteSamples(const std::string& folder, const std::string& dictionary) {
-    const char header[HEADER + 1] = "\x00\xFF\x01\x09\xBD\x4A\x4D\x3C\x2B\x1A\xF4\xE1\xD5\x01";
+    const char header[HEADER + 1] = "\x00\xFF\x01\x09\xBD\x0A\x4D\x3C\x2B\x1A\xF4\xE1\xD5\x01";
     // The sections after the parameters: the host's expansion, the clipboard's
     // text, standard input, one more era.
     const std::string end = "\x1F";
-    const std::string world = end + "1" + end + Encode(u"a\tb\r\nc") + end + "h\xC3\xA9llo" + end +
-                              Encode(u"2030 01 01=\u5149\u660E_\u5149_Komei_K");
+    const std::string world = end + "1" + end + Encode(SAMPLE_CLIPBOARD_TEXT) + end +
+                              "h\xC3\xA9llo" + end +
+                              Encode(u"1989 01 08=\u5E73\u6210_\u5E73_Heisei_H");
     std::string words;
     for (size_t entry = 0; entry < SampleNames().size(); ++entry) {
         const SampleName& name = SampleNames()[entry];
