@@ -1,7 +1,7 @@
 // Every name the module serves, with a few calls of each: the unit,
 // fault-sweep, cross-build, thread and fuzz tests take their names and calls
-// from this one table. A new name is one entry; put it at the end, because
-// the fuzz seeds name an entry by its place.
+// from this one table. A new name is one entry, in any place: the fuzz seeds
+// name an entry by its name.
 //
 // The calls expect the world of sample_world.h (file.txt, dir*, drives C:
 // SYSTEM 1A2B-3C4D with C:\Windows and E: BACKUP, no Q:, clipboard text, an
