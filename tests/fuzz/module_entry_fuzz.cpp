@@ -41,7 +41,6 @@
 // hooks are set once; a run changes only numbers and reused containers, and
 // gives back before it ends what it added, so that libFuzzer sees no block
 // outlive a run and has no leak to look for.
-#include "datetime/era_boundary.h"
 #include "module/module_api.h"
 #include "module/params.h"
 #include "platform/testing/fake_platform.h"
@@ -49,6 +48,7 @@
 #include "tests/support/sample_calls.h"
 #include "tests/support/sample_world.h"
 #include "tests/support/test_call.h"
+#include "tests/support/era_boundary_hook.h"
 
 #include <stdio.h>
 #include <stdlib.h>

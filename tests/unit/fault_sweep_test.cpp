@@ -4,11 +4,11 @@
 // that call and every later one), until a run in which the injected failure
 // never fires. Every run must end served or failed, leave nothing open, and
 // keep its value inside the result buffer.
-#include "datetime/era_boundary.h"
 #include "platform/testing/fake_platform.h"
 #include "tests/support/sample_calls.h"
 #include "tests/support/sample_world.h"
 #include "tests/support/test_call.h"
+#include "tests/support/era_boundary_hook.h"
 
 #include <gtest/gtest.h>
 
