@@ -245,6 +245,11 @@ BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
     return Actual(codePage) == 932 && IsShiftJisLead(testChar);
 }
 
+uint32_t GetACP() {
+    Enter(Op::GetACP, {});
+    return State().ansiCodePage;
+}
+
 int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,
                             char* bytes, int32_t byteCount, const char* defaultChar,
                             BOOL* usedDefaultChar) {

@@ -34,8 +34,8 @@
 // HeapAlloc, HeapReAlloc and HeapFree on a heap other than the process heap
 // (a null one from a failed GetProcessHeap) fail, and HeapFree then frees
 // nothing; as Windows would fault on such a call, StillOpen reports it.
-// Sleep, GetLocalTime and GetLastError have no failure in Win32; asking for
-// one is an error.
+// Sleep, GetLocalTime, GetLastError and GetACP have no failure in Win32;
+// asking for one is an error.
 //
 // Naming an operation the fake does not have, or asking an operation that
 // cannot fail to fail, prints the name and aborts the test program at once:
@@ -52,54 +52,23 @@
 
 namespace fake {
 
-// One entry per function of platform.h, in its order.
+// One entry per operation of platform_operations.h, in its order.
 enum class Op : uint8_t {
-    GetProcessHeap,
-    HeapAlloc,
-    HeapReAlloc,
-    HeapFree,
-    MessageBoxW,
-    wsprintfW,
-    GetLastError,
-    SetThreadErrorMode,
-    GetStdHandle,
-    GetFileType,
-    ReadFile,
-    WriteFile,
-    PeekNamedPipe,
-    Sleep,
-    MultiByteToWideChar,
-    WideCharToMultiByte,
-    IsDBCSLeadByteEx,
-    CreateFileW,
-    GetFileInformationByHandle,
-    CloseHandle,
-    FindFirstFileW,
-    FindClose,
-    FileTimeToLocalFileTime,
-    FileTimeToSystemTime,
-    GetLocalTime,
-    GetLogicalDrives,
-    GetFileAttributesW,
-    GetVolumeInformationW,
-    OpenClipboard,
-    GetClipboardData,
-    CloseClipboard,
-    GlobalLock,
-    GlobalUnlock,
-    GlobalSize,
-    GetVersionExW,
-    RegOpenKeyExW,
-    RegEnumValueW,
-    RegCloseKey,
+#define PLATFORM_OPERATION(result, name, parameters, failure) name,
+#include "platform/platform_operations.h"
+#undef PLATFORM_OPERATION
 };
-constexpr size_t OP_COUNT = static_cast<size_t>(Op::RegCloseKey) + 1;
+constexpr size_t OP_COUNT = 0
+#define PLATFORM_OPERATION(result, name, parameters, failure) +1
+#include "platform/platform_operations.h"
+#undef PLATFORM_OPERATION
+    ;
 
 // The Win32 name of an operation, and the operation of a name (aborting on a
 // name that is none).
 const char* Name(Op op);
 Op OpNamed(const std::string& name);
-// False for the operations that have no failure (Sleep, GetLocalTime).
+// False for the operations that have no failure (NEVER_FAILS in the list).
 bool CanFail(Op op);
 
 // One logged call: its operation, its numbers and handles in argument order

@@ -7,10 +7,10 @@
 // error mode back, having kept the host's flags on throughout; while the
 // host is called, the clipboard is closed and the host's mode is in force.
 // STDIN gives its input decoded as one piece.
-#include "datetime/era_boundary.h"
 #include "platform/testing/fake_platform.h"
-#include "platform/win32_emulation/file_time.h"
+#include "tests/support/era_boundary_hook.h"
 #include "tests/support/sample_calls.h"
+#include "tests/support/sample_world.h"
 #include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
@@ -20,9 +20,6 @@
 #include <string.h>
 
 namespace {
-
-const os::HANDLE FILE_HANDLE = reinterpret_cast<os::HANDLE>(static_cast<intptr_t>(0xF11E));
-const os::HANDLE SEARCH_HANDLE = reinterpret_cast<os::HANDLE>(static_cast<intptr_t>(0x5EA2));
 
 // Standard input: reads end after 1023 bytes, then after every 1024. UTF-8
 // and then Shift_JIS, in runs whose length is prime to 1024, so that across
@@ -35,43 +32,6 @@ std::string InputText() {
         text += "\x93\xFA\x96\x7B"
                 "a"; // U+65E5 U+672C a
     return text;
-}
-
-// One world for every case: three drives, a file and a directory, clipboard
-// text, input waiting, an era after 2019, and now a date in that era.
-void World() {
-    static const std::string INPUT_TEXT = InputText();
-    fake::Platform& s = fake::State();
-    s.logCalls = false; // only the counts matter here
-    s.threadErrorMode = os::SEM_NOOPENFILEERRORBOX;
-    s.logicalDrives = 0x1C; // C D E
-    s.volumes[u'C'] = {u"SYSTEM", 0x1A2B3C4D};
-    s.volumes[u'E'] = {u"BACKUP", 2};
-    s.fileAttributes[u"C:\\Windows"] = os::FILE_ATTRIBUTE_DIRECTORY;
-    s.clipboardHasText = true;
-    s.clipboardText = u"a\tb\r\nc";
-    s.registryValues = {{u"2019 05 01", u"\u4EE4\u548C_\u4EE4_Reiwa_R"},
-                        {u"2030 01 01", u"\u5149\u660E_\u5149_Komei_K"}};
-    s.localTime = os::SYSTEMTIME{2030, 6, 6, 15, 13, 5, 9, 42};
-    s.createFile = [](const char16_t* name) {
-        return std::u16string(name) == u"file.txt" ? FILE_HANDLE : os::InvalidHandle();
-    };
-    s.getFileInformation = [](os::HANDLE, os::BY_HANDLE_FILE_INFORMATION* info) {
-        info->ftCreationTime = FileTimeFromUnix(981173106, 0);
-        info->ftLastAccessTime = FileTimeFromUnix(1015214706, 0);
-        info->ftLastWriteTime = FileTimeFromUnix(1049515506, 0);
-        return os::BOOL(1);
-    };
-    s.findFirstFile = [](const char16_t* name, os::WIN32_FIND_DATAW* data) {
-        if (std::u16string(name) != u"dir*") return os::InvalidHandle();
-        data->dwFileAttributes = os::FILE_ATTRIBUTE_DIRECTORY;
-        data->ftLastAccessTime = FileTimeFromUnix(1900000000, 0);
-        return SEARCH_HANDLE;
-    };
-    s.fileTimeToSystem = [](const os::FILETIME* t, os::SYSTEMTIME* split) {
-        return os::BOOL(SplitFileTime(FileTimeTicks(*t), split));
-    };
-    s.pipe.waiting = INPUT_TEXT;
 }
 
 enum class HostAnswers : uint8_t { AsSampled, TakingLong, Declining, Failing };
@@ -215,10 +175,12 @@ std::string Parting(const std::u16string& a, const std::u16string& b) {
 // and checks the run; returns how many injected failures fired.
 size_t RunChecked(const Condition& condition, const SampleName& entry, const SampleCall& c,
                   fake::Op op, int nth, bool fromThenOn) {
-    fake::Reset();
+    static const std::string INPUT_TEXT = InputText();
     ForgetEraBoundary(); // the first era scan is swept too
-    World();
+    BuildSampleWorld();
     fake::Platform& s = fake::State();
+    s.logCalls = false; // only the counts matter here
+    s.pipe.waiting = INPUT_TEXT;
     condition.apply(s);
     const os::DWORD hostMode = s.threadErrorMode;
     const std::string input = s.pipe.waiting;
@@ -233,9 +195,9 @@ size_t RunChecked(const Condition& condition, const SampleName& entry, const Sam
             whileHostCalled += "the module's error mode; ";
         if (condition.host == HostAnswers::Declining) return 0;
         if (condition.host == HostAnswers::Failing) return -1;
-        if (code == HOSTREQ_EXPAND) memcpy(argument, u"1", 2 * sizeof(char16_t));
-        if (code == HOSTREQ_VERSION) return 11803;
-        return code == HOSTREQ_LONGRESULT && condition.host == HostAnswers::TakingLong ? 1 : 0;
+        if (code == HOSTREQ_LONGRESULT && condition.host == HostAnswers::TakingLong)
+            return HOSTANSWER_DONE;
+        return SampleHostAnswer(code, argument);
     };
     TestCall call(entry.name, c.params);
     int32_t code = RunCall(host, call, entry.kind);
