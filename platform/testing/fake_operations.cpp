@@ -171,7 +171,6 @@ BOOL SetThreadErrorMode(DWORD newMode, DWORD* oldMode) {
     if (Enter(Op::SetThreadErrorMode, {N(newMode), I(oldMode)})) return 0;
     if (oldMode != nullptr) *oldMode = State().threadErrorMode;
     State().threadErrorMode = newMode;
-    State().errorModeKept &= newMode;
     return 1;
 }
 
@@ -241,6 +240,7 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, i
 
 BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
     if (Enter(Op::IsDBCSLeadByteEx, {N(codePage), testChar})) return 0;
+    if (Actual(codePage) == CP_UTF8) return 0;
     if (State().isDBCSLeadByte) return State().isDBCSLeadByte(codePage, testChar);
     return Actual(codePage) == 932 && IsShiftJisLead(testChar);
 }

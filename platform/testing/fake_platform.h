@@ -184,7 +184,8 @@ struct Platform {
     // for an unreachable network drive.
     std::map<char16_t, os::DWORD> driveErrors;
     int systemBoxes = 0;
-    // The bits that every SetThreadErrorMode of the run left on.
+    // The bits of the thread's error mode that were on at every other
+    // platform call of the run.
     os::DWORD errorModeKept = ~0u;
 
     // Clipboard: the block holds clipboardText, of which GlobalSize counts

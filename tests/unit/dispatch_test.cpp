@@ -5,6 +5,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -89,6 +90,31 @@ TEST(Dispatch, ThirtySixNamesEachReachTheirOwnRowUnderTheirKindOnly) {
         EXPECT_EQ(RESULT_NOT_SERVED, Resolve(MANY_TABLE, name.c_str(), kind == F ? C : F)) << label;
         EXPECT_EQ(RESULT_NOT_SERVED, Resolve(MANY_TABLE, (name + u"X").c_str(), kind)) << label;
         EXPECT_EQ(NAME_COUNT, g_servedRow) << label;
+    }
+}
+
+// Keys that no row has: the empty slots' own key 0, the keys beside the
+// rows' and the ends of the range, under any kind, find nothing and read
+// nothing outside the table (the sanitizer build stops on such a read).
+TEST(Dispatch, KeysBesideTheRowsAndTheEmptySlotsFindNothing) {
+    std::vector<uint32_t> keys = {0, 1, 0x7FFFFFFFu, 0x80000000u, 0x80000001u, 0xFFFFFFFFu};
+    for (const char16_t* name : NAMES)
+        for (uint32_t step : {0xFFFFFFFFu, 1u})
+            keys.push_back(NameKey(name) + step);
+    for (uint32_t key : keys) {
+        for (int32_t kind : {int32_t{MODCALL_INFO}, C, F, -1}) {
+            ModuleCall call{};
+            call.name = u"";
+            call.nameKey = key;
+            g_servedRow = NAME_COUNT;
+            EXPECT_EQ(RESULT_NOT_SERVED, MANY_TABLE.Serve(nullptr, kind, &call)) << key;
+            EXPECT_EQ(NAME_COUNT, g_servedRow) << key;
+            if (kind == C || kind == F) {
+                EXPECT_EQ(RESULT_NOT_SERVED,
+                          ModuleEntry(nullptr, kind, reinterpret_cast<intptr_t>(&call)))
+                    << key;
+            }
+        }
     }
 }
 

@@ -285,9 +285,10 @@ TEST_F(StdInTest, FailuresDeliverWhatWasCollected) {
         fake::Reset();
         ResetHost();
         AcceptLongResults();
-        // A conversion that fails fails again without flags.
-        if (std::string(c.op) == "MultiByteToWideChar")
-            fake::FailCalls(fake::Op::MultiByteToWideChar, c.nth, c.nth + 1);
+        // A conversion that fails fails again without flags; a growth refused
+        // is asked again for what is needed.
+        if (std::string(c.op) == "MultiByteToWideChar" || std::string(c.op) == "HeapReAlloc")
+            fake::FailCalls(fake::OpNamed(c.op), c.nth, c.nth + 1);
         else
             fake::FailNth(c.op, c.nth);
         fake::State().pipe = {input, {}, false};
@@ -336,6 +337,50 @@ TEST(WideTextBuffer, GrowsByHalfOrToWhatIsNeededWhenRoomRunsShort) {
 
     fake::FailNth("HeapAlloc", static_cast<int>(fake::Count("HeapAlloc")) + 1);
     EXPECT_FALSE(CreateWideTextBuffer(&buffer, 2048));
+}
+
+// Near the 32-bit limit of the capacity the block grows once to the largest
+// that fits, never by what one read needs; a refused growth is asked again
+// for what is needed, and a text that cannot be held leaves the buffer as it
+// was. The heap here refuses the first `refused` requests (0: every one), so
+// no large block is ever taken.
+TEST(WideTextBuffer, GrowsToTheLargestCapacityAndRetriesWhatIsNeeded) {
+    constexpr uint32_t LARGEST = 0xFFFFFFFEu, ROOM = 2048;
+    struct Case {
+        uint32_t capacity, used;
+        int refused;
+        std::vector<size_t> asked; // the sizes asked of HeapReAlloc, in order
+    };
+    // needed = (used + 2048) * 2 + 2, from capacity on.
+    const Case cases[] = {
+        {9216, 3000, 1, {13824, 10162}},
+        {0xA0000000u, 0x50000000u - ROOM, 0, {0xF0000000u, 0xA0000042u}},
+        {0xC0000000u, 0x60000000u - ROOM, 0, {LARGEST, 0xC0000042u}},
+        {0xFFFFF000u, 0x7FFFF800u - ROOM - 1, 0, {LARGEST, 0xFFFFF040u}},
+        {0xFFFFFFF0u, 0x7FFFFFF8u - ROOM - 1, 0, {LARGEST}},
+        {LARGEST, 0x7FFFFFFFu - ROOM, 0, {}},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        WideTextBuffer buffer;
+        ASSERT_TRUE(CreateWideTextBuffer(&buffer, 8));
+        buffer.capacityBytes = c.capacity;
+        buffer.cursor = buffer.start + c.used;
+        fake::FailCalls(fake::Op::HeapReAlloc, 1, c.refused == 0 ? 1000 : c.refused);
+        WideTextBuffer before = buffer;
+        bool grown = EnsureRoom(&buffer, ROOM);
+        std::vector<size_t> asked;
+        for (const fake::Call& k : fake::State().calls)
+            if (k.op == fake::Op::HeapReAlloc) asked.push_back(static_cast<size_t>(k.args[3]));
+        EXPECT_EQ(c.asked, asked) << c.capacity;
+        EXPECT_EQ(c.refused != 0, grown) << c.capacity;
+        EXPECT_EQ(grown ? c.asked.back() : c.capacity, buffer.capacityBytes) << c.capacity;
+        if (!grown) {
+            EXPECT_EQ(before.start, buffer.start);
+        }
+        EXPECT_EQ(c.used, UsedUnits(&buffer));
+        ReleaseWideTextBuffer(&buffer);
+    }
 }
 
 // A large input moves the block a number of times that grows with its
@@ -401,23 +446,27 @@ TEST_F(StdInTest, InputThatNoPeekMeasuresIsReadToItsEnd) {
     }
 }
 
-// Under the UTF-8 ANSI code page Windows refuses MB_PRECOMPOSED: the block is
-// converted again without it, and so is the rest.
-TEST_F(StdInTest, TheUtf8AnsiCodePageConvertsWithoutFlags) {
-    const std::string e = "\xC3\xA9";
-    for (const std::string& input : {"h" + e + "llo", std::string(3000, 'a') + e}) {
+// Under the UTF-8 ANSI code page (GetACP 65001) code page 0 is read as the
+// utf8 word reads: without the flags Windows refuses there, and a character
+// cut by a block's end put together.
+TEST_F(StdInTest, TheUtf8AnsiCodePageIsReadAsUtf8) {
+    const std::string e = "\xC3\xA9", euro = "\xE2\x82\xAC";
+    const std::string inputs[] = {"h" + e + "llo", std::string(1022, 'x') + e,
+                                  std::string(1021, 'x') + euro + "z",
+                                  std::string(1023 + 1023, 'x') + e, std::string(3000, 'a') + e};
+    for (const std::string& input : inputs) {
         fake::Reset();
         ResetHost();
         AcceptLongResults();
         fake::State().ansiCodePage = os::CP_UTF8;
         fake::State().pipe = {input, {}, false};
         EXPECT_EQ(Utf16(input), Run()) << input.size();
-        std::vector<intptr_t> flags;
         for (const fake::Call& k : fake::State().calls)
-            if (k.op == fake::Op::MultiByteToWideChar) flags.push_back(k.args[1]);
-        EXPECT_EQ(1, flags[0]);
-        for (size_t i = 1; i < flags.size(); ++i)
-            EXPECT_EQ(0, flags[i]) << i;
+            if (k.op == fake::Op::MultiByteToWideChar) {
+                EXPECT_EQ((std::vector<intptr_t>{0, 0}),
+                          (std::vector<intptr_t>{k.args[0], k.args[1]}))
+                    << input.size();
+            }
     }
 }
 
