@@ -81,11 +81,6 @@ void Sleep(DWORD milliseconds) {
     }
 }
 
-// The converter here reads code page 0 as Windows-1252.
-DWORD GetACP() {
-    return 1252;
-}
-
 int32_t MultiByteToWideChar(uint32_t codePage, DWORD, const char* bytes, int32_t byteCount,
                             char16_t* wide, int32_t wideCount) {
     return DecodeBytes(codePage, bytes, byteCount, wide, wideCount);

@@ -101,9 +101,6 @@ void Sleep(DWORD milliseconds) {
     ::Sleep(milliseconds);
 }
 
-DWORD GetACP() {
-    return ::GetACP();
-}
 int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, int32_t byteCount,
                             char16_t* wide, int32_t wideCount) {
     return ::MultiByteToWideChar(codePage, flags, bytes, byteCount, W(wide), wideCount);
@@ -116,6 +113,9 @@ int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide
 }
 BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
     return ::IsDBCSLeadByteEx(codePage, testChar);
+}
+uint32_t GetACP() {
+    return ::GetACP();
 }
 
 HANDLE CreateFileW(const char16_t* name, DWORD access, DWORD shareMode, void* security,

@@ -1,7 +1,7 @@
-#include "datetime/era_boundary.h"
 #include "platform/win32_emulation/file_time.h"
 #include "platform/testing/fake_platform.h"
 #include "tests/support/test_call.h"
+#include "tests/support/era_boundary_hook.h"
 
 #include <gtest/gtest.h>
 

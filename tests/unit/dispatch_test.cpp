@@ -118,11 +118,23 @@ TEST(Dispatch, KeysBesideTheRowsAndTheEmptySlotsFindNothing) {
     }
 }
 
-// A table grows only as its keys need: the module's fourteen names take 32
-// slots, the thirty-six above 256.
+// A table grows only as its keys need: at least two slots a row, slots
+// that separate the keys, and one bit fewer either below two slots a row or
+// not separating them.
+template <size_t ROWS> void ExpectFewestSlotBits(const DispatchRow (&rows)[ROWS]) {
+    const unsigned bits = SlotBits(rows);
+    const auto keys = dispatch_build::KeysOf(rows);
+    ASSERT_GT(bits, 0u);
+    EXPECT_GE(size_t{1} << bits, 2 * ROWS);
+    EXPECT_NE(0u, dispatch_build::MultiplierFor(keys, bits));
+    if ((size_t{1} << (bits - 1)) >= 2 * ROWS) {
+        EXPECT_EQ(0u, dispatch_build::MultiplierFor(keys, bits - 1)) << bits;
+    }
+}
+
 TEST(Dispatch, TheTableGrowsOnlyAsTheKeysNeed) {
-    EXPECT_EQ(5u, SlotBits(DISPATCH_ROWS));
-    EXPECT_EQ(8u, MANY_BITS);
+    ExpectFewestSlotBits(DISPATCH_ROWS);
+    ExpectFewestSlotBits(MANY.row);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string.h>
 
@@ -29,6 +30,20 @@ std::u16string Utf16(const std::string& utf8) {
         }
     }
     return out;
+}
+
+// The blocks that held a value of `bytes` of input: moved a number of times
+// that grows with the logarithm of its length, each block at least half
+// again the one before, the old and new block together within 2.5 times the
+// text (and the first block).
+void ExpectGeometricGrowth(size_t bytes) {
+    const std::vector<size_t>& sizes = fake::State().allocationSizes;
+    size_t moves = fake::Count("HeapReAlloc");
+    EXPECT_LE(moves, std::log(2.0 * bytes / 4096) / std::log(1.5) + 2) << bytes;
+    for (size_t i = 1; i < sizes.size(); ++i) {
+        EXPECT_GE(sizes[i] * 2, sizes[i - 1] * 3) << i;
+        EXPECT_LE(sizes[i - 1] + sizes[i], 2.5 * (2 * bytes + 8192)) << i;
+    }
 }
 
 class StdInTest : public ::testing::Test {
@@ -115,10 +130,7 @@ TEST_F(StdInTest, ClosedPipeOf3000BytesIsReadAs1023_1024_953) {
         EXPECT_EQ(U(hostTakes ? input : input.substr(0, 1008)), value);
         EXPECT_EQ(hostTakes ? std::u16string() : value, call->Result());
         EXPECT_EQ((std::vector<intptr_t>{1023, 1024, 953}), ReadSizes());
-        // Created for 2048 characters, then grown to what is needed and 64
-        // bytes, or by half when that is more.
-        EXPECT_EQ((std::vector<size_t>{4096, (1023 + 2048) * 2 + 66, 6208 * 3 / 2}),
-                  fake::State().allocationSizes);
+        ExpectGeometricGrowth(input.size());
     }
 }
 
@@ -285,22 +297,32 @@ TEST_F(StdInTest, FailuresDeliverWhatWasCollected) {
     }
 }
 
+// Room for the units asked and a NUL after the cursor: a block with a unit to
+// spare stays as it is; one without grows by half at least, and to no more
+// than what is needed and 64 bytes, or half again, whichever is more.
 TEST(WideTextBuffer, GrowsByHalfOrToWhatIsNeededWhenRoomRunsShort) {
     fake::Reset();
     WideTextBuffer buffer;
     ASSERT_TRUE(CreateWideTextBuffer(&buffer, 2048));
-    EXPECT_EQ(4096u, buffer.capacityBytes);
+    EXPECT_EQ(2048u, FreeUnits(&buffer));
     buffer.start[0] = 0;
-    ASSERT_TRUE(EnsureRoom(&buffer, 2048)); // 4098 needed
-    EXPECT_EQ(6144u, buffer.capacityBytes);
-    buffer.cursor += 1022; // 6142 needed: below the capacity
-    ASSERT_TRUE(EnsureRoom(&buffer, 2048));
-    EXPECT_EQ(6144u, buffer.capacityBytes);
-    buffer.cursor += 1; // 6144: not below
-    ASSERT_TRUE(EnsureRoom(&buffer, 2048));
-    EXPECT_EQ(9216u, buffer.capacityBytes);
-    ASSERT_TRUE(EnsureRoom(&buffer, 8192)); // 18432 needed: more than half again
-    EXPECT_EQ(18496u, buffer.capacityBytes);
+    // Where the cursor moves, then the units asked: room that runs short,
+    // room to spare by one unit, just enough, and more than half again.
+    const uint32_t steps[][2] = {{0, 2048}, {1022, 2048}, {1, 2048}, {0, 8192}};
+    for (const auto& step : steps) {
+        buffer.cursor += step[0];
+        const uint64_t before = buffer.capacityBytes;
+        const uint64_t needed = (UsedUnits(&buffer) + step[1] + 1) * 2;
+        ASSERT_TRUE(EnsureRoom(&buffer, step[1]));
+        EXPECT_GE(FreeUnits(&buffer), step[1] + 1);
+        EXPECT_EQ(0u, buffer.capacityBytes % 2);
+        if (needed < before) {
+            EXPECT_EQ(before, buffer.capacityBytes) << needed;
+        } else {
+            EXPECT_GE(buffer.capacityBytes * 2, before * 3) << needed;
+            EXPECT_LE(buffer.capacityBytes, std::max(needed + 64, before * 3 / 2 + 1)) << needed;
+        }
+    }
     EXPECT_EQ(1023u, UsedUnits(&buffer));
 
     fake::FailNth("HeapReAlloc", static_cast<int>(fake::Count("HeapReAlloc")) + 1);
@@ -371,13 +393,7 @@ TEST_F(StdInTest, ALargeInputGrowsTheBlockGeometrically) {
         AcceptLongResults();
         fake::State().pipe = {std::string(bytes, 'w'), {}, false};
         EXPECT_EQ(bytes, Run().size());
-        const std::vector<size_t>& sizes = fake::State().allocationSizes;
-        size_t moves = fake::Count("HeapReAlloc");
-        EXPECT_LE(moves, std::log(2.0 * bytes / 4096) / std::log(1.5) + 2) << bytes;
-        for (size_t i = 1; i < sizes.size(); ++i) {
-            EXPECT_GE(sizes[i] * 2, sizes[i - 1] * 3) << i;
-            EXPECT_LE(sizes[i - 1] + sizes[i], 2.5 * (2 * bytes + 8192)) << i;
-        }
+        ExpectGeometricGrowth(bytes);
     }
 }
 
@@ -442,7 +458,7 @@ TEST_F(StdInTest, TheUtf8AnsiCodePageIsReadAsUtf8) {
         fake::Reset();
         ResetHost();
         AcceptLongResults();
-        fake::State().ansiIsUtf8 = true;
+        fake::State().ansiCodePage = os::CP_UTF8;
         fake::State().pipe = {input, {}, false};
         EXPECT_EQ(Utf16(input), Run()) << input.size();
         for (const fake::Call& k : fake::State().calls)
