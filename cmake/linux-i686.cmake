@@ -1,7 +1,7 @@
 # Cross-build for 32-bit x86 Linux with Debian's i686 cross compiler: the
 # module's code at the 32-bit DLL's pointer width, tested on a 64-bit machine.
 # Programs run natively where the kernel runs 32-bit programs, otherwise
-# under qemu-i386 user emulation (MURLIN_NO_32BIT=1 asks for qemu anywhere).
+# under qemu-i386 user emulation (MURLIN_NO_32BIT=2 asks for qemu anywhere).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-linux-gnu-gcc)
@@ -28,7 +28,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT
     "${MURLIN_I686_LINK} -Wl,--dynamic-linker=${MURLIN_I686_ROOT}/lib/ld-linux.so.2")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "${MURLIN_I686_LINK}")
 
-execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/runs-32bit.sh
+execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/runs-32bit.sh elf
     RESULT_VARIABLE MURLIN_NO_NATIVE_32BIT OUTPUT_QUIET ERROR_QUIET)
 if(MURLIN_NO_NATIVE_32BIT)
     set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386)

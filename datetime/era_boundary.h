@@ -1,9 +1,9 @@
 // The date from which the registry list, not the built-in table, gives the
-// era: scanned once per load by the first g or G and kept. Tests read it, and
-// forget it to make the next g or G scan a registry list anew; both are
-// inline, so that no function only tests call is built into the module, and
-// static, so that the 32-bit mingw linker sees no copy shared between the
-// module's library and a test (see TextEqual).
+// era: scanned once per load by the first g or G and kept. Tests forget it
+// (tests/support/era_boundary_hook.h) to make the next g or G scan a registry
+// list anew. CurrentEraBoundary is static inline, so that the 32-bit mingw
+// linker sees no copy shared between the module's library and a test (see
+// TextEqual).
 #pragma once
 
 #include <stdint.h>
@@ -20,9 +20,4 @@ extern uint32_t EraBoundary;
 // The boundary as it stands.
 static inline uint32_t CurrentEraBoundary() {
     return __atomic_load_n(&EraBoundary, __ATOMIC_ACQUIRE);
-}
-
-// Back to ERA_BOUNDARY_UNSCANNED.
-static inline void ForgetEraBoundary() {
-    __atomic_store_n(&EraBoundary, ERA_BOUNDARY_UNSCANNED, __ATOMIC_RELEASE);
 }

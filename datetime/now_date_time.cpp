@@ -1,6 +1,7 @@
 // NOWDATETIME: the local time now, or a file's time stamp in local time, in
 // the date format language.
 #include "datetime/date_format.h"
+#include "module/error_mode.h"
 #include "module/handlers.h"
 #include "module/params.h"
 #include "platform/platform.h"
@@ -84,9 +85,9 @@ const os::FILETIME* FindEntryTime(const char16_t* name, TimeStamp which, FileInf
 bool ReadFileTime(const char16_t* name, TimeStamp which, os::SYSTEMTIME& date) {
     FileInfoBlock block;
     os::DWORD hostMode = 0;
-    bool quiet = os::SetThreadErrorMode(os::SEM_FAILCRITICALERRORS, &hostMode) != 0;
+    bool quiet = QuietCriticalErrors(&hostMode);
     const os::FILETIME* time = FindEntryTime(name, which, &block);
-    if (quiet) os::SetThreadErrorMode(hostMode, nullptr);
+    if (quiet) RestoreErrorMode(hostMode);
     if (time == nullptr) return false;
     os::FILETIME local;
     // A time the platform cannot convert gives the current time instead.

@@ -20,8 +20,10 @@ struct DispatchRow {
 
 // A multiplicative hash of the call's NameKey picks one of 2^BITS slots;
 // first[s] is the first of the slot's rows in entry, usually its only one,
-// or, for an empty slot, the last entry, whose key 0 no call has. Distinct
-// keys never share a slot; rows whose keys are equal do, one after another.
+// or, for an empty slot, the last entry, which is no row. Its key 0, which
+// no row's key is (NameKey sets the top bit), ends every run of rows that
+// share a key; a call may still have it. Distinct keys never share a slot;
+// rows whose keys are equal do, one after another.
 template <size_t ROWS, unsigned BITS> struct DispatchTable {
     static_assert(ROWS > 0 && ROWS < 256, "rows are counted in bytes");
     struct Entry {
@@ -39,7 +41,7 @@ template <size_t ROWS, unsigned BITS> struct DispatchTable {
     int32_t Serve(HostInfo* host, int32_t kind, ModuleCall* call) const {
         uint32_t key = call->nameKey;
         const Entry* row = entry + first[(key * multiplier) >> (32 - BITS)];
-        if (row->key != key) return RESULT_NOT_SERVED;
+        if (row->key != key || row == entry + ROWS) return RESULT_NOT_SERVED;
         if (row->kind == kind && TextEqual(call->name, row->name)) return row->handler(host, call);
         return row[1].key == key ? ServeSharedKey(host, kind, call, row + 1) : RESULT_NOT_SERVED;
     }

@@ -1,6 +1,6 @@
 // The few routines the compiler emits calls to, for a DLL that links no C
-// runtime and no libgcc. Built with -fno-builtin so that these loops are not turned back
-// into calls to themselves.
+// runtime and no libgcc. Built with -fno-builtin so that these loops are not
+// turned back into calls to themselves.
 #include <stddef.h>
 
 extern "C" {

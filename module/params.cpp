@@ -39,29 +39,32 @@ void DeliverResultOfLength(HostInfo* host, ModuleCall* call, const char16_t* tex
 
 namespace {
 
-// A slice too long for the result buffer: offered to the host as a heap
-// copy. Out of line, so that a short slice's delivery is a copy and no more.
-__attribute__((noinline)) void DeliverLongSlice(HostInfo* host, ModuleCall* call,
-                                                const char16_t* start, size_t n) {
+// A value too long for the result buffer, written into a heap block and
+// offered to the host; false when the host declined it or the heap had no
+// block. Out of line, so that a short value's delivery is a copy and no more.
+__attribute__((noinline)) bool OfferedFromHeap(HostInfo* host, const char16_t* source, size_t n,
+                                               WriteUnits write) {
     os::HANDLE heap = os::GetProcessHeap();
-    char16_t* copy = nullptr;
-    if (heap != nullptr)
-        copy = static_cast<char16_t*>(os::HeapAlloc(heap, 0, (n + 1) * sizeof(char16_t)));
-    if (copy != nullptr) {
-        CopyUnits(copy, start, n);
-        intptr_t answer = AskHost(host, HOSTREQ_LONGRESULT, copy);
-        os::HeapFree(heap, 0, copy);
-        if (answer == HOSTANSWER_DONE) return;
-    }
-    CopyUnits(call->resultBuffer, start, RESULT_TEXT_LIMIT);
+    if (heap == nullptr) return false;
+    auto* value = static_cast<char16_t*>(os::HeapAlloc(heap, 0, (n + 1) * sizeof(char16_t)));
+    if (value == nullptr) return false;
+    write(value, source, n);
+    intptr_t answer = AskHost(host, HOSTREQ_LONGRESULT, value);
+    os::HeapFree(heap, 0, value);
+    return answer == HOSTANSWER_DONE;
 }
 
 } // namespace
 
-void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_t n) {
+void DeliverComputed(HostInfo* host, ModuleCall* call, const char16_t* source, size_t n,
+                     WriteUnits write) {
     if (n > RESULT_TEXT_LIMIT) {
-        DeliverLongSlice(host, call, start, n);
-        return;
+        if (OfferedFromHeap(host, source, n, write)) return;
+        n = RESULT_TEXT_LIMIT;
     }
-    CopyUnits(call->resultBuffer, start, n);
+    write(call->resultBuffer, source, n);
+}
+
+void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_t n) {
+    DeliverComputed(host, call, start, n, CopyUnits);
 }

@@ -27,7 +27,7 @@ int32_t FailWithUsage(HostInfo* host, const char16_t* usage);
 // it gets the first RESULT_TEXT_LIMIT characters in the buffer, with nothing
 // to say that they were cut. When the host takes it the two differ, and
 // hosts may rely on each: DeliverResult and DeliverResultOfLength leave the
-// buffer empty, DeliverSlice does not write it at all.
+// buffer empty, DeliverSlice and DeliverComputed do not write it at all.
 
 // Delivers a NUL-terminated text, offering the host the text itself.
 void DeliverResult(HostInfo* host, ModuleCall* call, const char16_t* text);
@@ -40,6 +40,20 @@ void DeliverResultOfLength(HostInfo* host, ModuleCall* call, const char16_t* tex
 // is offered as a NUL-terminated copy on the process heap, freed before the
 // call returns; a failed allocation cuts the piece as a declining host does.
 void DeliverSlice(HostInfo* host, ModuleCall* call, const char16_t* start, size_t n);
+
+// Writes the first count units of a value made from source, and a NUL after
+// them. CopyUnits is one: the value is the text at source.
+typedef void (*WriteUnits)(char16_t* destination, const char16_t* source, size_t count);
+
+// Delivers a value of n units that the handler computes from source, of any
+// length, as DeliverSlice delivers a piece: write puts the value into the
+// result buffer, or, when it is long, into a block of the process heap that
+// is offered to the host and freed; when the host declines it or the heap
+// has no block, write puts its first RESULT_TEXT_LIMIT units into the result
+// buffer. DeliverSlice(host, call, start, n) is DeliverComputed(host, call,
+// start, n, CopyUnits).
+void DeliverComputed(HostInfo* host, ModuleCall* call, const char16_t* source, size_t n,
+                     WriteUnits write);
 
 // Sends a request to the host through its service function and returns the
 // host's answer (see HostCallback).

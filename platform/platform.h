@@ -7,6 +7,7 @@
 //   platform/posix    stand-ins on POSIX (the Linux module)
 //   platform/testing  a recording fake that tests script (unit tests)
 //
+// The operations are listed, with their contracts, in platform_operations.h.
 // Names, arguments and results follow the Win32 functions they stand for, so
 // handler code reads as the Windows program it is, and each function keeps
 // its Win32 contract: who owns what, what may be null and what a failure
@@ -148,85 +149,9 @@ static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "BY_HANDLE_FILE_INFORMAT
 static_assert(sizeof(WIN32_FIND_DATAW) == 592, "WIN32_FIND_DATAW");
 static_assert(sizeof(OSVERSIONINFOW) == 276, "OSVERSIONINFOW");
 
-// The process heap.
-HANDLE GetProcessHeap();
-void* HeapAlloc(HANDLE heap, DWORD flags, uintptr_t bytes);
-void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, uintptr_t bytes);
-BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
-
-// Messages and formatting. wsprintfW writes at most 1023 units and a NUL and
-// returns the units written, the NUL not counted.
-int32_t MessageBoxW(HWND owner, const char16_t* text, const char16_t* caption, uint32_t type);
-int32_t wsprintfW(char16_t* buffer, const char16_t* format, ...);
-
-// The calling thread's code of its last failure, as the failing call left it.
-DWORD GetLastError();
-
-// The calling thread's error mode is set to newMode; its mode before goes to
-// oldMode (which may be null). FALSE, with nothing changed, for a mode with
-// flags other than the SEM_* above.
-BOOL SetThreadErrorMode(DWORD newMode, DWORD* oldMode);
-
-// Standard handles and pipes. GetStdHandle takes a STD_* id; the handle it
-// gives is not closed by the module. GetFileType tells a FILE_TYPE_DISK file
-// from a FILE_TYPE_PIPE, a FILE_TYPE_CHAR console or device, and gives
-// FILE_TYPE_UNKNOWN on failure.
-HANDLE GetStdHandle(DWORD id);
-DWORD GetFileType(HANDLE file);
-BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
-BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
-               void* overlapped);
-BOOL PeekNamedPipe(HANDLE pipe, void* buffer, DWORD bufferSize, DWORD* bytesRead,
-                   DWORD* totalBytesAvail, DWORD* bytesLeftThisMessage);
-void Sleep(DWORD milliseconds);
-
-// Code page conversion.
-int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, int32_t byteCount,
-                            char16_t* wide, int32_t wideCount);
-int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,
-                            char* bytes, int32_t byteCount, const char* defaultChar,
-                            BOOL* usedDefaultChar);
-// True when the byte starts a two-byte character of the code page.
-BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar);
-
-// Files and times.
-HANDLE CreateFileW(const char16_t* name, DWORD access, DWORD shareMode, void* security,
-                   DWORD disposition, DWORD flags, HANDLE templateFile);
-BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
-BOOL CloseHandle(HANDLE handle);
-HANDLE FindFirstFileW(const char16_t* name, WIN32_FIND_DATAW* data);
-BOOL FindClose(HANDLE search);
-BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
-BOOL FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* split);
-void GetLocalTime(SYSTEMTIME* now);
-
-// Drives.
-DWORD GetLogicalDrives();
-DWORD GetFileAttributesW(const char16_t* path);
-BOOL GetVolumeInformationW(const char16_t* root, char16_t* label, DWORD labelSize, DWORD* serial,
-                           DWORD* maxComponentLength, DWORD* fileSystemFlags,
-                           char16_t* fileSystemName, DWORD fileSystemNameSize);
-
-// The clipboard and its memory. The block of GetClipboardData belongs to the
-// clipboard and stays valid only until CloseClipboard. Another program put
-// it there: its text need not end in a NUL within the block's GlobalSize
-// bytes (0 on failure).
-BOOL OpenClipboard(HWND owner);
-HANDLE GetClipboardData(uint32_t format);
-BOOL CloseClipboard();
-void* GlobalLock(HGLOBAL memory);
-BOOL GlobalUnlock(HGLOBAL memory);
-uintptr_t GlobalSize(HGLOBAL memory);
-
-// The operating system's version.
-BOOL GetVersionExW(OSVERSIONINFOW* info);
-
-// The registry, read only. A key opened here is closed with RegCloseKey.
-// RegEnumValueW takes the name buffer's size in units (the NUL counted) and
-// the data buffer's in bytes, and sets both to what it wrote.
-LONG RegOpenKeyExW(HKEY root, const char16_t* subKey, DWORD options, DWORD access, HKEY* key);
-LONG RegEnumValueW(HKEY key, DWORD index, char16_t* name, DWORD* nameCount, DWORD* reserved,
-                   DWORD* type, uint8_t* data, DWORD* dataSize);
-LONG RegCloseKey(HKEY key);
+// The operations, declared from their list.
+#define PLATFORM_OPERATION(result, name, parameters, failure) result name parameters;
+#include "platform/platform_operations.h"
+#undef PLATFORM_OPERATION
 
 } // namespace os

@@ -1,6 +1,8 @@
-// CLIPPEDTEXT: the clipboard's text, unchanged. It is delivered straight
-// from the clipboard's locked memory, so the clipboard stays open until the
-// host has taken a long value.
+// CLIPPEDTEXT: the clipboard's text, unchanged. A text that fits the result
+// buffer is copied there from the clipboard's locked memory; a longer one is
+// copied to the heap and offered to the host only once the clipboard is
+// unlocked and closed, so that a host that throws, or takes its time, never
+// keeps the clipboard from other programs.
 #include "module/handlers.h"
 #include "module/params.h"
 #include "module/text.h"
@@ -21,15 +23,33 @@ bool OpenClipboardRetry(os::HWND window) {
     }
 }
 
-// The text of a block of that many units. Another program may have put it
-// there without a NUL: its units end at the block's end, and such a text is
-// delivered as a piece, which the host is offered as a terminated copy.
-void DeliverBlockText(HostInfo* host, ModuleCall* call, const char16_t* text, size_t units) {
-    size_t length = TextLengthWithin(text, units);
-    if (length < units)
-        DeliverResultOfLength(host, call, text, length);
-    else
-        DeliverSlice(host, call, text, units);
+// A text too long for the result buffer, copied to the heap with a NUL; a
+// null copy when there is none.
+struct LongText {
+    os::HANDLE heap;
+    char16_t* copy;
+    size_t length;
+};
+
+// The text of the locked block: copied into the result buffer when it fits,
+// else into `text` for the caller to deliver and free (when the heap
+// refuses, the text is cut as for a host that declines). Another program
+// may have put it there without a NUL: its units end at the block's end.
+void CopyBlockText(ModuleCall* call, const char16_t* block, size_t units, LongText* text) {
+    size_t length = TextLengthWithin(block, units);
+    if (length > RESULT_TEXT_LIMIT) {
+        text->heap = os::GetProcessHeap();
+        if (text->heap != nullptr)
+            text->copy = static_cast<char16_t*>(
+                os::HeapAlloc(text->heap, 0, (length + 1) * sizeof(char16_t)));
+        if (text->copy != nullptr) {
+            CopyUnits(text->copy, block, length);
+            text->length = length;
+            return;
+        }
+        length = RESULT_TEXT_LIMIT;
+    }
+    CopyUnits(call->resultBuffer, block, length);
 }
 
 } // namespace
@@ -39,14 +59,19 @@ void DeliverBlockText(HostInfo* host, ModuleCall* call, const char16_t* text, si
 int32_t ClippedText(HostInfo* host, ModuleCall* call) {
     call->resultBuffer[0] = 0;
     if (!OpenClipboardRetry(host->mainWindow)) return RESULT_SERVED;
+    LongText text{nullptr, nullptr, 0};
     os::HANDLE data = os::GetClipboardData(os::CF_UNICODETEXT);
     if (data != nullptr) {
-        const auto* text = static_cast<const char16_t*>(os::GlobalLock(data));
-        if (text != nullptr) {
-            DeliverBlockText(host, call, text, os::GlobalSize(data) / sizeof(char16_t));
+        const auto* block = static_cast<const char16_t*>(os::GlobalLock(data));
+        if (block != nullptr) {
+            CopyBlockText(call, block, os::GlobalSize(data) / sizeof(char16_t), &text);
             os::GlobalUnlock(data);
         }
     }
     os::CloseClipboard();
+    if (text.copy != nullptr) {
+        DeliverResultOfLength(host, call, text.copy, text.length);
+        os::HeapFree(text.heap, 0, text.copy);
+    }
     return RESULT_SERVED;
 }

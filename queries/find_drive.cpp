@@ -8,6 +8,7 @@
 // timeout once, not once per key. While the drives are asked, the thread's
 // error mode keeps the system's "no disk in the drive" box away from the
 // host's thread; the host's own mode is back before the host is called.
+#include "module/error_mode.h"
 #include "module/handlers.h"
 #include "module/params.h"
 #include "module/text.h"
@@ -110,10 +111,10 @@ int32_t FindDrive(HostInfo* host, ModuleCall* call) {
     for (DriveVolume& volume : table.volumes)
         volume.state = VOLUME_NOT_ASKED;
     os::DWORD hostMode = 0;
-    bool quiet = os::SetThreadErrorMode(os::SEM_FAILCRITICALERRORS, &hostMode) != 0;
+    bool quiet = QuietCriticalErrors(&hostMode);
     const char16_t* fixed = nullptr;
     bool found = SearchKeys(call, &table, &fixed);
-    if (quiet) os::SetThreadErrorMode(hostMode, nullptr);
+    if (quiet) RestoreErrorMode(hostMode);
     if (fixed != nullptr) {
         // A long fixed answer goes to the host rather than past the buffer.
         DeliverResult(host, call, fixed);

@@ -1,21 +1,23 @@
 #!/bin/bash
 # Runs the same calls through the Linux module, the i686 Linux module and both
 # DLLs under Wine, one process per build, and compares them call by call.
-# Where 32-bit programs do not run (scripts/runs-32bit.sh, MURLIN_NO_32BIT=1)
-# the i686 module runs under qemu-i386 and Murlin.dll is left out: its Wine
-# cannot start. Builds what is needed first. Exit status 1 on any difference.
+# Murlin.dll runs under the Wine that scripts/runs-32bit.sh chooses (the
+# 32-bit loader, or wine64 in its WoW64 mode) and is left out where neither
+# runs; the i686 module runs under qemu-i386 where the kernel runs no 32-bit
+# programs. Builds what is needed first. Exit status 1 on any difference.
 # Usage: scripts/differential.sh [CALLS] [SEED]   (default 20000 calls, seed 1)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 calls=${1:-20000}
 seed=${2:-1}
-if scripts/runs-32bit.sh >/dev/null; then
-    presets=(linux win64 win32 linux-i686)
-    i686=()
-else
-    presets=(linux win64 linux-i686)
-    i686=(qemu-i386)
+presets=(linux win64)
+if wine32=$(scripts/runs-32bit.sh wine); then
+    mapfile -t wine32 <<<"$wine32"
+    presets+=(win32)
 fi
+presets+=(linux-i686)
+i686=()
+scripts/runs-32bit.sh elf >/dev/null || i686=(qemu-i386)
 for preset in "${presets[@]}"; do
     cmake --preset "$preset" >/dev/null
     targets=murlin_differential
@@ -41,12 +43,12 @@ run() { # preset, then the command that runs the runner
 }
 run linux build/linux/murlin_differential
 run win64 /usr/lib/wine/wine64 build/win64/murlin_differential.exe
-if [ ${#i686[@]} -eq 0 ]; then
-    run win32 /usr/lib/wine/wine build/win32/murlin_differential.exe
+if [[ " ${presets[*]} " == *" win32 "* ]]; then
+    run win32 "${wine32[@]}" build/win32/murlin_differential.exe
 fi
 run linux-i686 "${i686[@]}" build/linux-i686/murlin_differential
 
-echo "differential: $calls calls, seed $seed, builds ${presets[*]}${i686:+ (i686 under ${i686[*]})}"
+echo "differential: $calls calls, seed $seed, builds ${presets[*]}${wine32:+ (win32 under ${wine32[*]})}${i686:+ (i686 under ${i686[*]})}"
 records=()
 for preset in "${presets[@]}"; do
     records+=("$preset=$out/$preset.records")

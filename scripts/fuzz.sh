@@ -11,7 +11,8 @@
 # inputs that once failed (tests/fuzz/regressions/TARGET) are run first, each
 # once; a dictionary tests/fuzz/TARGET.dict is used where there is one.
 # murlin_fuzz adds a seed for every call of the table of sample calls
-# (tests/support/sample_calls.cpp) and the words of their parameters.
+# (tests/support/sample_calls.cpp), which names its entry by name, and the
+# names and the words of their parameters.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}

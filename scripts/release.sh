@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds both Windows modules for release and packs them into dist/:
-#   Murlin-VERSION.zip        Murlin64.dll and Murlin.dll (stripped), README.md and
-#                             CHANGELOG.md
+#   Murlin-VERSION.zip        Murlin64.dll and Murlin.dll (stripped), README.md,
+#                             CHANGELOG.md and the documents of docs/ that users read
 #   Murlin-VERSION-debug.zip  the DLLs' debug information, for crash analysis
 #   SHA256SUMS                the checksums of the two DLLs and of both ZIPs
 # One commit gives the same bytes wherever and whenever it is built: time
@@ -13,6 +13,20 @@ scripts/install-deps.sh all
 
 version=$(sed -n 's/^project(Murlin VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
+# A release says what it changes, and when.
+if ! grep -qE "^## ${version//./\\.} \([0-9]{4}-[0-9]{2}-[0-9]{2}\)\$" CHANGELOG.md; then
+    echo "release: CHANGELOG.md has no dated section for $version: '## $version (YYYY-MM-DD)'" >&2
+    exit 1
+fi
+# What a user reads: the reference in each language that exists (English
+# always), the Japanese install steps when written.
+documents=(README.md CHANGELOG.md docs/reference.md)
+for optional in docs/reference.ja.md docs/install.ja.md; do
+    if [ -f "$optional" ]; then documents+=("$optional"); fi
+done
+for document in "${documents[@]}"; do
+    [ -f "$document" ] || { echo "release: $document is missing" >&2; exit 1; }
+done
 # strip and objcopy stamp the PE header with this time (without it: the time now).
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
@@ -39,16 +53,20 @@ ship() { # preset, tool prefix, DLL name
 ship release-win64 x86_64-w64-mingw32 Murlin64.dll
 ship release-win32 i686-w64-mingw32 Murlin.dll
 
-# A ZIP of the named files, flat, sorted, every entry dated by the commit.
-pack() {
+# A ZIP of the files under a folder, by their paths in it, sorted, every
+# entry dated by the commit.
+pack() { # ZIP, folder
     python3 - "$@" <<'PY'
 import os, sys, time, zipfile
-out, files = sys.argv[1], sorted(sys.argv[2:], key=os.path.basename)
+out, base = sys.argv[1], sys.argv[2]
+files = sorted(os.path.relpath(os.path.join(folder, name), base)
+               for folder, _, names in os.walk(base) for name in names)
 # ZIP dates begin in 1980.
 stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
 with zipfile.ZipFile(out, "w") as archive:
-    for path in files:
-        entry = zipfile.ZipInfo(os.path.basename(path), stamp)
+    for name in files:
+        path = os.path.join(base, name)
+        entry = zipfile.ZipInfo(name, stamp)
         entry.create_system = 3
         entry.external_attr = 0o644 << 16
         entry.compress_type = zipfile.ZIP_DEFLATED
@@ -57,12 +75,13 @@ with zipfile.ZipFile(out, "w") as archive:
 PY
 }
 
-cp README.md CHANGELOG.md "$stage/ship/"
+# Where the README's links lead: docs/ in the ZIP too.
+cp --parents "${documents[@]}" "$stage/ship/"
 name=Murlin-$version
 mkdir -p dist
 rm -f dist/Murlin-*.zip dist/SHA256SUMS
-pack "dist/$name.zip" "$stage"/ship/*
-pack "dist/$name-debug.zip" "$stage"/debug/*
+pack "dist/$name.zip" "$stage/ship"
+pack "dist/$name-debug.zip" "$stage/debug"
 (cd "$stage/ship" && sha256sum Murlin64.dll Murlin.dll) >dist/SHA256SUMS
 (cd dist && sha256sum "$name.zip" "$name-debug.zip" >>SHA256SUMS)
 # What a user checks: the DLLs unpacked from the ZIP against the published sums.

@@ -180,8 +180,10 @@ bool Peek(os::HANDLE input, os::DWORD* available) {
 }
 
 // The options: every parameter after the first that contains "utf8" selects
-// UTF-8, one that contains "nowait" skips the waiting first read. Sets up
-// the decoder; returns whether to wait.
+// UTF-8, one that contains "nowait" skips the waiting first read. An ANSI
+// code page that is UTF-8 (the system's "Use Unicode UTF-8" choice) is read
+// as the word reads it: it has no lead bytes to cut blocks by, and refuses
+// MB_PRECOMPOSED. Sets up the decoder; returns whether to wait.
 bool ReadOptions(const ModuleCall* call, InputDecoder* decoder) {
     decoder->codePage = os::CP_ACP;
     decoder->flags = os::MB_PRECOMPOSED;
@@ -200,7 +202,8 @@ bool ReadOptions(const ModuleCall* call, InputDecoder* decoder) {
             if (TextContains(param, u"nowait")) waiting = false;
         }
     }
-    decoder->utf8 = decoder->codePage == os::CP_UTF8;
+    decoder->utf8 = decoder->codePage == os::CP_UTF8 || os::GetACP() == os::CP_UTF8;
+    if (decoder->utf8) decoder->flags = 0;
     return waiting;
 }
 

@@ -21,7 +21,10 @@ bool CreateWideTextBuffer(WideTextBuffer* buffer, uint32_t units);
 
 // Makes room for that many more units and a NUL after the cursor, growing
 // the block to what is needed and 64 bytes more, or by half its size when
-// that is more. On failure the buffer is left exactly as it was.
+// that is more, but never past the largest even 32-bit capacity; a heap that
+// refuses the half more is asked once more for what is needed. On failure
+// (the text would outgrow 32 bits, or the heap refuses) the buffer is left
+// exactly as it was.
 bool EnsureRoom(WideTextBuffer* buffer, uint32_t units);
 
 // The units from start to cursor.

@@ -118,10 +118,14 @@ BOOL PeekNamedPipe(HANDLE pipe, void*, DWORD, DWORD* bytesRead, DWORD* totalByte
     return 1;
 }
 
-// Code page 0 stands for Windows-1252 here and 65001 is UTF-8: neither has
-// lead bytes.
+// Code page 0 stands for Windows-1252 here, the ANSI code page, and 65001 is
+// UTF-8: neither has lead bytes.
 BOOL IsDBCSLeadByteEx(uint32_t, uint8_t) {
     return 0;
+}
+
+uint32_t GetACP() {
+    return 1252;
 }
 
 } // namespace os

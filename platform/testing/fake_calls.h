@@ -25,6 +25,7 @@ inline intptr_t N(uint64_t n) {
 inline bool Enter(Op op, std::initializer_list<intptr_t> args, const char16_t* text = nullptr) {
     Platform& s = State();
     size_t n = ++s.counts[Index(op)];
+    if (op != Op::SetThreadErrorMode) s.errorModeKept &= s.threadErrorMode;
     if (s.logCalls) {
         s.calls.emplace_back();
         Call& call = s.calls.back();

@@ -40,7 +40,61 @@ os::BOOL ReadPipe(os::HANDLE, void* buffer, os::DWORD bytesToRead, os::DWORD* by
 os::BOOL PeekPipe(os::HANDLE, os::DWORD* available) {
     const fake::Platform::Pipe& pipe = fake::State().pipe;
     *available = static_cast<os::DWORD>(pipe.waiting.size());
-    return !pipe.waiting.empty() || !pipe.later.empty() || pipe.writerOpen;
+    if (!pipe.waiting.empty() || !pipe.later.empty() || pipe.writerOpen) return 1;
+    fake::State().lastError = os::ERROR_BROKEN_PIPE;
+    return 0;
+}
+
+// I/O on NULL or INVALID_HANDLE_VALUE fails with ERROR_INVALID_HANDLE.
+bool NoHandle(os::HANDLE handle) {
+    if (handle != nullptr && handle != os::InvalidHandle()) return false;
+    fake::State().lastError = os::ERROR_INVALID_HANDLE;
+    return true;
+}
+
+// The code page that code page 0 stands for.
+uint32_t Actual(uint32_t codePage) {
+    return codePage == os::CP_ACP ? fake::State().ansiCodePage : codePage;
+}
+
+bool IsShiftJisLead(uint8_t b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Code page 932: a lead byte takes the byte after it, A1..DF are half-width
+// katakana. Of the pairs only those the tests write are known (93 FA is
+// U+65E5, 96 7B U+672C); any other, a lead byte that ends the input and a
+// byte of no character give the code page's default character U+30FB.
+int32_t DecodeShiftJis(const char* bytes, int32_t byteCount, char16_t* wide, int32_t wideCount) {
+    if (byteCount < 0) byteCount = static_cast<int32_t>(strlen(bytes)) + 1;
+    std::u16string text;
+    for (int32_t i = 0; i < byteCount; ++i) {
+        auto b = static_cast<uint8_t>(bytes[i]);
+        if (IsShiftJisLead(b)) {
+            unsigned pair = i + 1 < byteCount ? b << 8 | static_cast<uint8_t>(bytes[++i]) : 0;
+            text += pair == 0x93FA ? u'\u65E5' : pair == 0x967B ? u'\u672C' : u'\u30FB';
+        } else {
+            text += b < 0x80                 ? char16_t(b)
+                    : b >= 0xA1 && b <= 0xDF ? char16_t(0xFF61 + b - 0xA1)
+                                             : u'\u30FB';
+        }
+    }
+    if (wideCount == 0) return static_cast<int32_t>(text.size());
+    if (wideCount < static_cast<int32_t>(text.size())) return 0;
+    std::copy(text.begin(), text.end(), wide);
+    return static_cast<int32_t>(text.size());
+}
+
+// A volume or attribute query of a drive that answers with an error.
+bool DriveRefuses(const char16_t* path) {
+    fake::Platform& s = fake::State();
+    auto it = s.driveErrors.find(static_cast<char16_t>(path[0] & ~0x20));
+    if (path[0] == 0 || path[1] != u':' || it == s.driveErrors.end()) return false;
+    constexpr os::DWORD ERROR_NOT_READY = 21;
+    if (it->second == ERROR_NOT_READY && (s.threadErrorMode & os::SEM_FAILCRITICALERRORS) == 0)
+        ++s.systemBoxes;
+    s.lastError = it->second;
+    return true;
 }
 
 } // namespace
@@ -121,18 +175,20 @@ BOOL SetThreadErrorMode(DWORD newMode, DWORD* oldMode) {
 }
 
 DWORD GetFileType(HANDLE file) {
-    if (Enter(Op::GetFileType, {I(file)})) return FILE_TYPE_UNKNOWN;
+    if (Enter(Op::GetFileType, {I(file)}) || NoHandle(file)) return FILE_TYPE_UNKNOWN;
     return State().fileType;
 }
 
 HANDLE GetStdHandle(DWORD id) {
     if (Enter(Op::GetStdHandle, {static_cast<int32_t>(id)})) return InvalidHandle();
+    if (State().getStdHandle) return State().getStdHandle(id);
     return reinterpret_cast<HANDLE>(static_cast<intptr_t>(static_cast<int32_t>(id)));
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*) {
     bool fails = Enter(Op::ReadFile, {I(file), N(bytesToRead)});
     *bytesRead = 0;
+    if (NoHandle(file)) return 0;
     auto read = State().readFile ? State().readFile : ReadPipe;
     if (!fails) return read(file, buffer, bytesToRead, bytesRead);
     // Half of it came before the pipe broke.
@@ -143,6 +199,7 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, vo
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten, void*) {
     bool fails = Enter(Op::WriteFile, {I(file), N(bytesToWrite)});
     *bytesWritten = 0;
+    if (NoHandle(file)) return 0;
     DWORD bytes = fails ? bytesToWrite / 2 : bytesToWrite;
     if (State().writeFile) {
         BOOL ok = bytes == 0 ? 1 : State().writeFile(file, buffer, bytes, bytesWritten);
@@ -154,7 +211,7 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytes
 }
 
 BOOL PeekNamedPipe(HANDLE pipe, void*, DWORD, DWORD*, DWORD* totalBytesAvail, DWORD*) {
-    if (Enter(Op::PeekNamedPipe, {I(pipe)})) return 0;
+    if (Enter(Op::PeekNamedPipe, {I(pipe)}) || NoHandle(pipe)) return 0;
     DWORD available = 0;
     BOOL ok = State().peekNamedPipe ? State().peekNamedPipe(pipe, &available)
                                     : PeekPipe(pipe, &available);
@@ -171,7 +228,8 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, i
     bool fails = Enter(Op::MultiByteToWideChar, {N(codePage), N(flags), byteCount, wideCount});
     if (State().multiByteSeen) State().multiByteSeen(codePage, bytes, byteCount);
     if (fails) return 0;
-    if (codePage == CP_ACP && State().ansiIsUtf8) codePage = CP_UTF8;
+    codePage = Actual(codePage);
+    if (codePage == 932) return DecodeShiftJis(bytes, byteCount, wide, wideCount);
     constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
     if (codePage == CP_UTF8 && (flags & ~MB_ERR_INVALID_CHARS) != 0) {
         State().lastError = ERROR_INVALID_FLAGS;
@@ -182,7 +240,14 @@ int32_t MultiByteToWideChar(uint32_t codePage, DWORD flags, const char* bytes, i
 
 BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
     if (Enter(Op::IsDBCSLeadByteEx, {N(codePage), testChar})) return 0;
-    return State().isDBCSLeadByte ? State().isDBCSLeadByte(codePage, testChar) : 0;
+    if (Actual(codePage) == CP_UTF8) return 0;
+    if (State().isDBCSLeadByte) return State().isDBCSLeadByte(codePage, testChar);
+    return Actual(codePage) == 932 && IsShiftJisLead(testChar);
+}
+
+uint32_t GetACP() {
+    Enter(Op::GetACP, {});
+    return State().ansiCodePage;
 }
 
 int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide, int32_t wideCount,
@@ -191,7 +256,7 @@ int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide
     if (Enter(Op::WideCharToMultiByte,
               {N(codePage), N(flags), wideCount, byteCount, I(defaultChar), I(usedDefaultChar)}))
         return 0;
-    return EncodeWide(codePage, wide, wideCount, bytes, byteCount);
+    return EncodeWide(Actual(codePage), wide, wideCount, bytes, byteCount);
 }
 
 HANDLE CreateFileW(const char16_t* name, DWORD access, DWORD shareMode, void* security,
@@ -254,7 +319,8 @@ DWORD GetLogicalDrives() {
 }
 
 DWORD GetFileAttributesW(const char16_t* path) {
-    if (Enter(Op::GetFileAttributesW, {}, path)) return INVALID_FILE_ATTRIBUTES;
+    if (Enter(Op::GetFileAttributesW, {}, path) || DriveRefuses(path))
+        return INVALID_FILE_ATTRIBUTES;
     if (State().getFileAttributes) return State().getFileAttributes(path);
     auto it = State().fileAttributes.find(path);
     return it == State().fileAttributes.end() ? INVALID_FILE_ATTRIBUTES : it->second;
@@ -266,7 +332,8 @@ BOOL GetVolumeInformationW(const char16_t* root, char16_t* label, DWORD labelSiz
     if (Enter(Op::GetVolumeInformationW,
               {N(labelSize), I(maxComponentLength), I(fileSystemFlags), I(fileSystemName),
                N(fileSystemNameSize)},
-              root))
+              root) ||
+        DriveRefuses(root))
         return 0;
     auto it = State().volumes.find(root[0]);
     if (it == State().volumes.end()) return 0;
@@ -279,6 +346,10 @@ BOOL GetVolumeInformationW(const char16_t* root, char16_t* label, DWORD labelSiz
 
 BOOL OpenClipboard(HWND owner) {
     if (Enter(Op::OpenClipboard, {I(owner)})) return 0;
+    if (State().clipboardHeldElsewhere) {
+        State().lastError = fake::ERROR_ACCESS_DENIED;
+        return 0;
+    }
     ++State().clipboardOpenDepth;
     return 1;
 }

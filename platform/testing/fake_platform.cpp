@@ -14,59 +14,19 @@ namespace {
 Platform* g_state = nullptr;
 
 struct OpInfo {
-    Op op;
     const char* name;
     bool canFail;
 };
 
+constexpr bool FAILS = true;
+constexpr bool NEVER_FAILS = false;
+
 // In the order of Op.
 constexpr OpInfo OPS[OP_COUNT] = {
-    {Op::GetProcessHeap, "GetProcessHeap", true},
-    {Op::HeapAlloc, "HeapAlloc", true},
-    {Op::HeapReAlloc, "HeapReAlloc", true},
-    {Op::HeapFree, "HeapFree", true},
-    {Op::MessageBoxW, "MessageBoxW", true},
-    {Op::wsprintfW, "wsprintfW", true},
-    {Op::GetLastError, "GetLastError", false},
-    {Op::SetThreadErrorMode, "SetThreadErrorMode", true},
-    {Op::GetStdHandle, "GetStdHandle", true},
-    {Op::GetFileType, "GetFileType", true},
-    {Op::ReadFile, "ReadFile", true},
-    {Op::WriteFile, "WriteFile", true},
-    {Op::PeekNamedPipe, "PeekNamedPipe", true},
-    {Op::Sleep, "Sleep", false},
-    {Op::MultiByteToWideChar, "MultiByteToWideChar", true},
-    {Op::WideCharToMultiByte, "WideCharToMultiByte", true},
-    {Op::IsDBCSLeadByteEx, "IsDBCSLeadByteEx", true},
-    {Op::CreateFileW, "CreateFileW", true},
-    {Op::GetFileInformationByHandle, "GetFileInformationByHandle", true},
-    {Op::CloseHandle, "CloseHandle", true},
-    {Op::FindFirstFileW, "FindFirstFileW", true},
-    {Op::FindClose, "FindClose", true},
-    {Op::FileTimeToLocalFileTime, "FileTimeToLocalFileTime", true},
-    {Op::FileTimeToSystemTime, "FileTimeToSystemTime", true},
-    {Op::GetLocalTime, "GetLocalTime", false},
-    {Op::GetLogicalDrives, "GetLogicalDrives", true},
-    {Op::GetFileAttributesW, "GetFileAttributesW", true},
-    {Op::GetVolumeInformationW, "GetVolumeInformationW", true},
-    {Op::OpenClipboard, "OpenClipboard", true},
-    {Op::GetClipboardData, "GetClipboardData", true},
-    {Op::CloseClipboard, "CloseClipboard", true},
-    {Op::GlobalLock, "GlobalLock", true},
-    {Op::GlobalUnlock, "GlobalUnlock", true},
-    {Op::GlobalSize, "GlobalSize", true},
-    {Op::GetVersionExW, "GetVersionExW", true},
-    {Op::RegOpenKeyExW, "RegOpenKeyExW", true},
-    {Op::RegEnumValueW, "RegEnumValueW", true},
-    {Op::RegCloseKey, "RegCloseKey", true},
+#define PLATFORM_OPERATION(result, name, parameters, failure) {#name, failure},
+#include "platform/platform_operations.h"
+#undef PLATFORM_OPERATION
 };
-
-constexpr bool InOpOrder() {
-    for (size_t i = 0; i < OP_COUNT; ++i)
-        if (static_cast<size_t>(OPS[i].op) != i) return false;
-    return true;
-}
-static_assert(InOpOrder(), "OPS lists the operations in the order of Op");
 
 [[noreturn]] void Misuse(const char* what, const std::string& name) {
     fprintf(stderr, "fake platform: %s '%s'\n", what, name.c_str());
@@ -129,6 +89,8 @@ void ForgetRun() {
     s.releasesOfNothing = 0;
     s.callsOnNoHeap = 0;
     s.messageBoxes.clear();
+    s.systemBoxes = 0;
+    s.errorModeKept = ~0u;
     s.written.clear();
 }
 

@@ -34,8 +34,8 @@
 // HeapAlloc, HeapReAlloc and HeapFree on a heap other than the process heap
 // (a null one from a failed GetProcessHeap) fail, and HeapFree then frees
 // nothing; as Windows would fault on such a call, StillOpen reports it.
-// Sleep, GetLocalTime and GetLastError have no failure in Win32; asking for
-// one is an error.
+// Sleep, GetLocalTime, GetLastError and GetACP have no failure in Win32;
+// asking for one is an error.
 //
 // Naming an operation the fake does not have, or asking an operation that
 // cannot fail to fail, prints the name and aborts the test program at once:
@@ -52,54 +52,23 @@
 
 namespace fake {
 
-// One entry per function of platform.h, in its order.
+// One entry per operation of platform_operations.h, in its order.
 enum class Op : uint8_t {
-    GetProcessHeap,
-    HeapAlloc,
-    HeapReAlloc,
-    HeapFree,
-    MessageBoxW,
-    wsprintfW,
-    GetLastError,
-    SetThreadErrorMode,
-    GetStdHandle,
-    GetFileType,
-    ReadFile,
-    WriteFile,
-    PeekNamedPipe,
-    Sleep,
-    MultiByteToWideChar,
-    WideCharToMultiByte,
-    IsDBCSLeadByteEx,
-    CreateFileW,
-    GetFileInformationByHandle,
-    CloseHandle,
-    FindFirstFileW,
-    FindClose,
-    FileTimeToLocalFileTime,
-    FileTimeToSystemTime,
-    GetLocalTime,
-    GetLogicalDrives,
-    GetFileAttributesW,
-    GetVolumeInformationW,
-    OpenClipboard,
-    GetClipboardData,
-    CloseClipboard,
-    GlobalLock,
-    GlobalUnlock,
-    GlobalSize,
-    GetVersionExW,
-    RegOpenKeyExW,
-    RegEnumValueW,
-    RegCloseKey,
+#define PLATFORM_OPERATION(result, name, parameters, failure) name,
+#include "platform/platform_operations.h"
+#undef PLATFORM_OPERATION
 };
-constexpr size_t OP_COUNT = static_cast<size_t>(Op::RegCloseKey) + 1;
+constexpr size_t OP_COUNT = 0
+#define PLATFORM_OPERATION(result, name, parameters, failure) +1
+#include "platform/platform_operations.h"
+#undef PLATFORM_OPERATION
+    ;
 
 // The Win32 name of an operation, and the operation of a name (aborting on a
 // name that is none).
 const char* Name(Op op);
 Op OpNamed(const std::string& name);
-// False for the operations that have no failure (Sleep, GetLocalTime).
+// False for the operations that have no failure (NEVER_FAILS in the list).
 bool CanFail(Op op);
 
 // One logged call: its operation, its numbers and handles in argument order
@@ -165,7 +134,11 @@ struct Platform {
     // Standard streams: bytes written per standard handle id; the type of
     // every handle; reads from the pipe below, or through the hooks where
     // they are set.
+    // The standard handles are their ids unless the hook gives others (NULL
+    // in a process that has none); I/O on NULL or INVALID_HANDLE_VALUE fails
+    // with ERROR_INVALID_HANDLE.
     std::map<intptr_t, std::string> written;
+    std::function<os::HANDLE(os::DWORD)> getStdHandle;
     os::DWORD fileType = os::FILE_TYPE_PIPE;
     std::function<os::BOOL(os::HANDLE, void*, os::DWORD, os::DWORD*)> readFile;
     std::function<os::BOOL(os::HANDLE, os::DWORD*)> peekNamedPipe;
@@ -179,11 +152,12 @@ struct Platform {
         bool writerOpen = false;
     } pipe;
     std::function<os::BOOL(os::HANDLE, const void*, os::DWORD, os::DWORD*)> writeFile;
-    // Code pages: lead bytes (none by default: code page 0 is Windows-1252, or
-    // UTF-8 when ansiIsUtf8, the system's "Use Unicode UTF-8" choice) and a
-    // conversion hook that sees the bytes before the default converts them.
-    // As Windows documents, UTF-8 takes no flags but MB_ERR_INVALID_CHARS.
-    bool ansiIsUtf8 = false;
+    // Code pages. Code page 0 is the ANSI code page: 1252, 932 (Shift_JIS,
+    // whose lead bytes IsDBCSLeadByteEx knows) or 65001 (the system's "Use
+    // Unicode UTF-8" choice). As Windows documents, UTF-8 takes no flags but
+    // MB_ERR_INVALID_CHARS and has no lead bytes. The lead byte hook, when
+    // set, answers instead; the conversion hook sees the bytes first.
+    uint32_t ansiCodePage = 1252;
     std::function<os::BOOL(uint32_t, uint8_t)> isDBCSLeadByte;
     std::function<void(uint32_t, const char*, int32_t)> multiByteSeen;
 
@@ -203,10 +177,21 @@ struct Platform {
     std::map<std::u16string, os::DWORD> fileAttributes;
     std::function<os::DWORD(const char16_t*)> getFileAttributes;
     std::map<char16_t, Volume> volumes;
+    // Drives that answer a volume or attribute query with an error:
+    // ERROR_NOT_READY for a removable drive without media, which raises the
+    // system's critical error box (counted in systemBoxes) unless the
+    // thread's error mode holds SEM_FAILCRITICALERRORS; ERROR_BAD_NETPATH
+    // for an unreachable network drive.
+    std::map<char16_t, os::DWORD> driveErrors;
+    int systemBoxes = 0;
+    // The bits of the thread's error mode that were on at every other
+    // platform call of the run.
+    os::DWORD errorModeKept = ~0u;
 
     // Clipboard: the block holds clipboardText, of which GlobalSize counts
     // clipboardBlockUnits units (0: the text and its NUL).
     bool clipboardHasText = false;
+    bool clipboardHeldElsewhere = false; // OpenClipboard fails
     std::u16string clipboardText;
     size_t clipboardBlockUnits = 0;
 
@@ -222,8 +207,8 @@ Platform& State();
 void Reset();
 // Forgets the run, what was done since the last Reset or ForgetRun: the
 // calls, their counts and the numbering that faults refer to, the faults,
-// what is open (freeing the heap blocks), the boxes shown and the bytes
-// written. The world and the hooks stay, and the containers keep their
+// what is open (freeing the heap blocks), the boxes shown, the error mode
+// bits kept and the bytes written. The world and the hooks stay, and the containers keep their
 // memory, so that many runs over one world allocate nothing of the fake's own.
 void ForgetRun();
 

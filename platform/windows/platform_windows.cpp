@@ -114,6 +114,9 @@ int32_t WideCharToMultiByte(uint32_t codePage, DWORD flags, const char16_t* wide
 BOOL IsDBCSLeadByteEx(uint32_t codePage, uint8_t testChar) {
     return ::IsDBCSLeadByteEx(codePage, testChar);
 }
+uint32_t GetACP() {
+    return ::GetACP();
+}
 
 HANDLE CreateFileW(const char16_t* name, DWORD access, DWORD shareMode, void* security,
                    DWORD disposition, DWORD flags, HANDLE templateFile) {

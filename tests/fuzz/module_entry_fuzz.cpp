@@ -5,10 +5,8 @@
 // write a seed for every sample call and a dictionary of their words:
 //   murlin_fuzz --write-seeds=DIR --write-dictionary=FILE
 //
-// An input is a header and five sections:
-//   0      the entry of the sample table (modulo one more than the entries:
-//          the last is the identification request, its selector the
-//          number's low byte)
+// An input is a header and six sections:
+//   0      the identification request's selector
 //   1      the failing operation (fake::Op; one that cannot fail, or beyond
 //          the last: none)
 //   2      its call number, 1 to 128; the top bit: that call and every later one
@@ -25,9 +23,11 @@
 //          pipe's writer closes, bit 6 drive D's volume is readable, bit 7
 //          the name comes with the other call kind (and is declined)
 //   6-13   a number: file times, the host's version, serial numbers, drives
-//   then sections split at 0x1F: the parameters (split at 0x00), the host's
-//   expansion, the clipboard text and drive D's label, the standard input's
-//   bytes, one more registry value NAME=DATA.
+//   then sections split at 0x1F: the name called (none: the identification
+//   request; a name of the sample table, under its kind; any other name,
+//   declined), the parameters (split at 0x00), the host's expansion, the
+//   clipboard text and drive D's label, the standard input's bytes, one
+//   more registry value NAME=DATA.
 // In the text sections a byte is a unit, except 0xFF L H (the unit H*256+L)
 // and 0xFE N C (C repeated 16*N times, for texts at the limits).
 //
@@ -41,13 +41,14 @@
 // hooks are set once; a run changes only numbers and reused containers, and
 // gives back before it ends what it added, so that libFuzzer sees no block
 // outlive a run and has no leak to look for.
-#include "datetime/era_boundary.h"
 #include "module/module_api.h"
 #include "module/params.h"
 #include "platform/testing/fake_platform.h"
 #include "platform/win32_emulation/file_time.h"
 #include "tests/support/sample_calls.h"
+#include "tests/support/sample_world.h"
 #include "tests/support/test_call.h"
+#include "tests/support/era_boundary_hook.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -164,10 +165,9 @@ World g_world;
 constexpr uintptr_t FILE_HANDLE = 0xF11E;
 constexpr uintptr_t SEARCH = 0x5EA8;
 
-// The world every run shares: hooks over g_world, the version, drives C and
-// E and the eras of the table.
+// The world every run shares: the sample world, with hooks over g_world.
 void BuildWorld() {
-    fake::Reset();
+    BuildSampleWorld();
     fake::Platform& s = fake::State();
     s.logCalls = false;
     // A pipe's writer closes it after a few pauses; a drained pipe then fails.
@@ -238,16 +238,7 @@ void BuildWorld() {
         return os::FILE_ATTRIBUTE_DIRECTORY;
     };
     s.version = {276, 10, 0, 19045, 2, {u'S', u'P', u'1', 0}};
-    s.volumes[u'C'].label = u"SYSTEM";
-    s.volumes[u'E'].label = u"";
-    s.volumes[u'E'].serial = 0x1A2B3C4D;
-    s.registryValues = {
-        {u"1868 01 01", u"\u660E\u6CBB_\u660E_Meiji_M"},
-        {u"1912 07 30", u"\u5927\u6B63_\u5927_Taisho_T"},
-        {u"1926 12 25", u"\u662D\u548C_\u662D_Showa_S"},
-        {u"1989 01 08", u"\u5E73\u6210_\u5E73_Heisei_H"},
-        {u"2019 05 01", u"\u4EE4\u548C_\u4EE4_Reiwa_R"},
-    };
+    s.pipe = {};
     s.registryValues.reserve(s.registryValues.size() + 1);
 }
 
@@ -264,14 +255,15 @@ void EndRun(bool extraValue) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<SampleName>& names = SampleNames();
     // The sections are static, too large for the stack.
-    static Section params, expansion, clipboard, registry;
+    static Section called, params, expansion, clipboard, registry;
     static char16_t registryName[SECTION_UNITS + 1];
     static const bool built = (BuildWorld(), true);
     (void)built;
     if (size < HEADER) return 0;
 
     const uint8_t* end = data + size;
-    const uint8_t* p = DecodeSection(data + HEADER, end, &params);
+    const uint8_t* p = DecodeSection(data + HEADER, end, &called);
+    p = DecodeSection(p, end, &params);
     p = DecodeSection(p, end, &expansion);
     p = DecodeSection(p, end, &clipboard);
     const uint8_t* inputStart = p;
@@ -347,10 +339,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    size_t row = data[0] % (names.size() + 1);
-    if (row == names.size()) {
+    // No name asks for the identification. A name of the table is served
+    // under its kind alone; any other name, under either kind, is declined.
+    const std::u16string name(called.units);
+    const SampleName* entry = nullptr;
+    for (const SampleName& sample : names)
+        if (name == sample.name) entry = &sample;
+    if (name.empty()) {
         char16_t title[64];
-        ModuleInfoRequest request{static_cast<uint32_t>(number & 0xFF), 0, title};
+        ModuleInfoRequest request{data[0], 0, title};
         int32_t code = ModuleEntry(nullptr, MODCALL_INFO, reinterpret_cast<intptr_t>(&request));
         if (request.selector == 0 &&
             (code != RESULT_SERVED || request.servedKinds != 192 || Length(title) != 37))
@@ -360,19 +357,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         EndRun(extraValue);
         return 0;
     }
-    int32_t kind = names[row].kind;
-    bool otherKind = (data[5] & 128) != 0;
+    int32_t kind = entry != nullptr ? entry->kind : MODCALL_FUNCTION;
+    bool declined = entry == nullptr || (data[5] & 128) != 0;
     // The result buffer is exactly 1024 units, where AddressSanitizer guards its end.
-    TestCall record(names[row].name, list, 0xAAAA, 0);
+    TestCall record(name, list, 0xAAAA, 0);
     record.buffer[0] = 0;
     if (list.empty() && !(answers & 32)) record.call.paramList = record.paramList.c_str();
     record.host = HostInfo{Host, nullptr, nullptr, reinterpret_cast<void*>(0x1D)};
     const std::u16string paramsBefore = record.paramList;
-    int32_t code =
-        record.Run(ModuleEntry, otherKind ? MODCALL_FUNCTION + MODCALL_COMMAND - kind : kind);
-    if (otherKind) {
+    if (data[5] & 128) kind = MODCALL_FUNCTION + MODCALL_COMMAND - kind;
+    int32_t code = record.Run(ModuleEntry, kind);
+    if (declined) {
         if (code != RESULT_NOT_SERVED || fake::Count(fake::Op::GetStdHandle) != 0)
-            Finding("a name served under the other call kind");
+            Finding("a name served under a kind that the sample table does not give it");
         kind = MODCALL_COMMAND; // nothing may have been written
     } else if (code != RESULT_SERVED && code != RESULT_FAILED)
         Finding("a result code other than 1 or -1");
@@ -407,23 +404,23 @@ std::string Encode(const std::u16string& text) {
     return out;
 }
 
-// Every sample call, in the world of the sample table (standard input a
-// pipe, files, searches, drive paths, the eras key and an era from 2030 on,
-// clipboard text; no call failing), as a seed in `folder`; the printable
+// Every sample call, in the sample world (standard input a pipe, files,
+// searches, drive paths, the eras key, the clipboard's text; no call
+// failing) and one more era, as a seed in `folder`; the printable
 // words of their parameters, split at blanks and commas, into `dictionary`.
 bool WriteSamples(const std::string& folder, const std::string& dictionary) {
-    const char header[HEADER + 1] = "\x00\xFF\x01\x09\xBD\x4A\x4D\x3C\x2B\x1A\xF4\xE1\xD5\x01";
+    const char header[HEADER + 1] = "\x00\xFF\x01\x09\xBD\x0A\x4D\x3C\x2B\x1A\xF4\xE1\xD5\x01";
     // The sections after the parameters: the host's expansion, the clipboard's
     // text, standard input, one more era.
     const std::string end = "\x1F";
-    const std::string world = end + "1" + end + Encode(u"a\tb\r\nc") + end + "h\xC3\xA9llo" + end +
-                              Encode(u"2030 01 01=\u5149\u660E_\u5149_Komei_K");
+    const std::string world = end + "1" + end + Encode(SAMPLE_CLIPBOARD_TEXT) + end +
+                              "h\xC3\xA9llo" + end +
+                              Encode(u"1989 01 08=\u5E73\u6210_\u5E73_Heisei_H");
     std::string words;
-    for (size_t entry = 0; entry < SampleNames().size(); ++entry) {
-        const SampleName& name = SampleNames()[entry];
+    for (const SampleName& name : SampleNames()) {
+        words += "\"" + Narrow(name.name) + "\"\n";
         for (size_t i = 0; i < name.calls.size(); ++i) {
-            std::string seed(header, HEADER);
-            seed[0] = static_cast<char>(entry);
+            std::string seed = std::string(header, HEADER) + Encode(name.name) + end;
             for (const std::u16string& param : name.calls[i].params) {
                 seed += (&param == &name.calls[i].params[0] ? "" : std::string(1, '\0')) +
                         Encode(param);

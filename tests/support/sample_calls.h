@@ -1,17 +1,11 @@
 // Every name the module serves, with a few calls of each: the unit,
 // fault-sweep, cross-build, thread and fuzz tests take their names and calls
-// from this one table. A new name is one entry; put it at the end, because
-// the fuzz seeds name an entry by its place.
+// from this one table. A new name is one entry, in any place: the fuzz seeds
+// name an entry by its name.
 //
-// The calls expect one world, which each test builds in its own way:
-//   file.txt         a file; dir* matches one directory and nothing else
-//   drives           C: labelled SYSTEM, serial 1A2B-3C4D, holding C:\Windows;
-//                    E: labelled BACKUP; no Q:
-//   the clipboard    holds text
-//   the era list     an era from 2030-01-01 on
-//   standard input   a pipe holding text, whose writer has closed it
-//   the host         answers HOSTREQ_EXPAND with "1" and HOSTREQ_VERSION with
-//                    11803, takes messages, declines long values
+// The calls expect the world of sample_world.h (file.txt, dir*, drives C:
+// SYSTEM 1A2B-3C4D with C:\Windows and E: BACKUP, no Q:, clipboard text, an
+// era from 2030-01-01 on, standard input waiting), which tests build from there.
 #pragma once
 
 #include <stdint.h>

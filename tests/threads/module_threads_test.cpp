@@ -4,18 +4,13 @@
 // one thread alone gets; ThreadSanitizer watches the rest.
 #include "datetime/era_boundary.h"
 #include "module/module_api.h"
-#include "tests/support/files.h"
 #include "tests/support/sample_calls.h"
+#include "tests/support/sample_world.h"
 #include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,11 +40,7 @@ std::vector<NamedCall> Calls() {
 // answers from its arguments alone.
 std::u16string Call(const NamedCall& c) {
     TestHost host;
-    host.answer = [](int32_t code, void* argument) -> intptr_t {
-        if (code == HOSTREQ_EXPAND) memcpy(argument, u"1", 2 * sizeof(char16_t));
-        if (code == HOSTREQ_VERSION) return 11803;
-        return code == HOSTREQ_MESSAGE ? HOSTANSWER_DONE : HOSTANSWER_DECLINED;
-    };
+    host.answer = SampleHostAnswer;
     TestCall call(c.name, c.params, 0);
     int32_t code = RunCall(host, call, c.kind);
     return U(std::to_string(code) + ":") + (c.kind == MODCALL_FUNCTION ? call.Result() : u"");
@@ -64,35 +55,11 @@ bool Agrees(const NamedCall& c, const std::u16string& alone, const std::u16strin
     return alone == seen;
 }
 
-// The world of the sample calls in a folder of its own, the current
-// directory: file.txt and dir1 written on 2031-06-15 at noon, an era list
-// with an era from 2030 on, drives C: and E:, and the clipboard's text.
+// The world of the sample calls in a folder of its own, the current directory.
 class ModuleThreads : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::filesystem::create_directories(dir / "c" / "Windows");
-        std::filesystem::create_directories(dir / "e");
-        std::filesystem::create_directories(dir / "dir1");
-        std::ofstream(dir / "file.txt") << "stamp";
-        std::ofstream(dir / "eras.txt")
-            << "2019 05 01=\xE4\xBB\xA4\xE5\x92\x8C_\xE4\xBB\xA4_Reiwa_R\n"
-               "2030 01 01=\xE5\x85\x89\xE6\x98\x8E_\xE5\x85\x89_Komei_K\n";
-        std::ofstream(dir / "clip.txt") << "a\tb\r\nc";
-        const uint64_t noon = FileTicksOfUnix(1939291200); // 2031-06-15 12:00 UTC
-        ASSERT_TRUE(SetEntryTimes(dir / "file.txt", noon, noon));
-        ASSERT_TRUE(SetEntryTimes(dir / "dir1", noon, noon));
-        setenv("TZ", "UTC", 1);
-        tzset();
-        setenv("MURLIN_ERAS", dir.Utf8("eras.txt").c_str(), 1);
-        setenv("MURLIN_CLIPBOARD", dir.Utf8("clip.txt").c_str(), 1);
-        setenv("MURLIN_DRIVES",
-               ("C=" + dir.Utf8("c") + "|SYSTEM|1A2B3C4D;E=" + dir.Utf8("e") + "|BACKUP|00000002")
-                   .c_str(),
-               1);
-        ASSERT_EQ(0, chdir(dir.Utf8().c_str()));
-    }
-    void TearDown() override { ASSERT_EQ(0, chdir("/")); }
-    TempFolder dir{"murlin-threads"};
+    void SetUp() override { ASSERT_TRUE(world.Ready()); }
+    SampleWorldFolder world;
 };
 
 size_t IndexOf(const std::vector<NamedCall>& calls, const std::u16string& name,

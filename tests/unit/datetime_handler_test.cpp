@@ -1,7 +1,7 @@
-#include "datetime/era_boundary.h"
 #include "platform/win32_emulation/file_time.h"
 #include "platform/testing/fake_platform.h"
 #include "tests/support/test_call.h"
+#include "tests/support/era_boundary_hook.h"
 
 #include <gtest/gtest.h>
 
@@ -131,6 +131,28 @@ TEST_F(NowDateTimeTest, ADirectoryIsFoundBySearch) {
         if (k.op == fake::Op::FindClose) {
             EXPECT_EQ(reinterpret_cast<intptr_t>(SEARCH_HANDLE), k.args[0]);
         }
+}
+
+// The file is looked for while the "no disk" box is kept away on top of the
+// host's own error mode, which is back afterwards.
+TEST_F(NowDateTimeTest, TheFileIsLookedForUnderTheHostsErrorModeAndFailCriticalErrors) {
+    constexpr os::DWORD HOST_MODE = os::SEM_NOOPENFILEERRORBOX | os::SEM_NOGPFAULTERRORBOX;
+    PlainFile();
+    Directory();
+    for (const char16_t* name : {u"file.txt", u"folder", u"missing"}) {
+        fake::ForgetRun();
+        fake::State().threadErrorMode = HOST_MODE;
+        EXPECT_EQ(RESULT_SERVED, Run({u"", name}));
+        os::DWORD mode = HOST_MODE;
+        for (const fake::Call& k : fake::State().calls) {
+            if (k.op == fake::Op::SetThreadErrorMode) mode = static_cast<os::DWORD>(k.args[0]);
+            if (k.op == fake::Op::CreateFileW || k.op == fake::Op::FindFirstFileW ||
+                k.op == fake::Op::GetFileInformationByHandle) {
+                EXPECT_EQ(HOST_MODE | os::SEM_FAILCRITICALERRORS, mode) << fake::Name(k.op);
+            }
+        }
+        EXPECT_EQ(HOST_MODE, fake::State().threadErrorMode);
+    }
 }
 
 TEST_F(NowDateTimeTest, FailuresGiveTheCurrentTime) {

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -92,11 +93,48 @@ TEST(Dispatch, ThirtySixNamesEachReachTheirOwnRowUnderTheirKindOnly) {
     }
 }
 
-// A table grows only as its keys need: the module's fourteen names take 32
-// slots, the thirty-six above 256.
+// Keys that no row has: the empty slots' own key 0, the keys beside the
+// rows' and the ends of the range, under any kind, find nothing and read
+// nothing outside the table (the sanitizer build stops on such a read).
+TEST(Dispatch, KeysBesideTheRowsAndTheEmptySlotsFindNothing) {
+    std::vector<uint32_t> keys = {0, 1, 0x7FFFFFFFu, 0x80000000u, 0x80000001u, 0xFFFFFFFFu};
+    for (const char16_t* name : NAMES)
+        for (uint32_t step : {0xFFFFFFFFu, 1u})
+            keys.push_back(NameKey(name) + step);
+    for (uint32_t key : keys) {
+        for (int32_t kind : {int32_t{MODCALL_INFO}, C, F, -1}) {
+            ModuleCall call{};
+            call.name = u"";
+            call.nameKey = key;
+            g_servedRow = NAME_COUNT;
+            EXPECT_EQ(RESULT_NOT_SERVED, MANY_TABLE.Serve(nullptr, kind, &call)) << key;
+            EXPECT_EQ(NAME_COUNT, g_servedRow) << key;
+            if (kind == C || kind == F) {
+                EXPECT_EQ(RESULT_NOT_SERVED,
+                          ModuleEntry(nullptr, kind, reinterpret_cast<intptr_t>(&call)))
+                    << key;
+            }
+        }
+    }
+}
+
+// A table grows only as its keys need: at least two slots a row, slots
+// that separate the keys, and one bit fewer either below two slots a row or
+// not separating them.
+template <size_t ROWS> void ExpectFewestSlotBits(const DispatchRow (&rows)[ROWS]) {
+    const unsigned bits = SlotBits(rows);
+    const auto keys = dispatch_build::KeysOf(rows);
+    ASSERT_GT(bits, 0u);
+    EXPECT_GE(size_t{1} << bits, 2 * ROWS);
+    EXPECT_NE(0u, dispatch_build::MultiplierFor(keys, bits));
+    if ((size_t{1} << (bits - 1)) >= 2 * ROWS) {
+        EXPECT_EQ(0u, dispatch_build::MultiplierFor(keys, bits - 1)) << bits;
+    }
+}
+
 TEST(Dispatch, TheTableGrowsOnlyAsTheKeysNeed) {
-    EXPECT_EQ(5u, SlotBits(DISPATCH_ROWS));
-    EXPECT_EQ(8u, MANY_BITS);
+    ExpectFewestSlotBits(DISPATCH_ROWS);
+    ExpectFewestSlotBits(MANY.row);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "datetime/era_boundary.h"
 #include "datetime/era_calendar.h"
 #include "platform/testing/fake_platform.h"
+#include "tests/support/era_boundary_hook.h"
 
 #include <gtest/gtest.h>
 

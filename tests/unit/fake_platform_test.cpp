@@ -16,7 +16,7 @@ os::HANDLE H(intptr_t value) {
 }
 
 // One call of each operation; true when its result is the failure of its
-// Win32 function (Sleep, GetLocalTime and GetLastError have none).
+// Win32 function (those that never fail have none).
 struct Wiring {
     Op op;
     std::function<bool()> failed;
@@ -54,6 +54,7 @@ TEST(FakePlatform, EveryOperationCountsUnderItsNameAndFailsWhenTold) {
         {Op::WideCharToMultiByte,
          [&] { return os::WideCharToMultiByte(0, 0, u"a", -1, bytes, 64, nullptr, nullptr) == 0; }},
         {Op::IsDBCSLeadByteEx, [] { return !os::IsDBCSLeadByteEx(932, 0x81); }},
+        {Op::GetACP, [] { return os::GetACP(), false; }},
         {Op::CreateFileW,
          [] { return os::CreateFileW(u"f", 0, 0, nullptr, 0, 0, nullptr) == os::InvalidHandle(); }},
         {Op::GetFileInformationByHandle,

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 struct DecimalCase {
@@ -105,6 +107,34 @@ TEST_F(DeliveryTest, LongSliceDeclinedOrUnallocatedIsCutTo1008) {
         EXPECT_TRUE(fake::State().liveBlocks.empty());
         EXPECT_TRUE(c.GuardIntact());
     }
+}
+
+// A computed value of any length: in the buffer, whole to a host that takes
+// it, else its first 1008 units; the source is read only through the writer.
+TEST_F(DeliveryTest, ComputedValueIsWrittenWhereItGoes) {
+    auto upper = [](char16_t* out, const char16_t* source, size_t n) {
+        for (size_t i = 0; i < n; ++i)
+            out[i] = source[i] - 32;
+        out[n] = 0;
+    };
+    const std::u16string text(1009, u'q'), upperText(1009, u'Q');
+    for (size_t n : {size_t{5}, size_t{1009}})
+        for (intptr_t answer : {0, 1}) {
+            fake::Reset();
+            TestCall c(u"X");
+            host.requests.clear();
+            Answer(answer);
+            DeliverComputed(&host.info, &c.call, text.c_str(), n, upper);
+            bool taken = n > 1008 && answer == 1;
+            EXPECT_EQ(n > 1008, !host.requests.empty()) << n;
+            if (taken) {
+                EXPECT_EQ(upperText, host.requests[0].text);
+            }
+            EXPECT_TRUE(taken ? c.ResultUntouched()
+                              : c.Result() == upperText.substr(0, std::min(n, size_t{1008})))
+                << n;
+            EXPECT_TRUE(fake::State().liveBlocks.empty());
+        }
 }
 
 TEST_F(DeliveryTest, UsageGoesToTheHostOrElseToOneMessageBox) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string.h>
 
@@ -29,6 +30,20 @@ std::u16string Utf16(const std::string& utf8) {
         }
     }
     return out;
+}
+
+// The blocks that held a value of `bytes` of input: moved a number of times
+// that grows with the logarithm of its length, each block at least half
+// again the one before, the old and new block together within 2.5 times the
+// text (and the first block).
+void ExpectGeometricGrowth(size_t bytes) {
+    const std::vector<size_t>& sizes = fake::State().allocationSizes;
+    size_t moves = fake::Count("HeapReAlloc");
+    EXPECT_LE(moves, std::log(2.0 * bytes / 4096) / std::log(1.5) + 2) << bytes;
+    for (size_t i = 1; i < sizes.size(); ++i) {
+        EXPECT_GE(sizes[i] * 2, sizes[i - 1] * 3) << i;
+        EXPECT_LE(sizes[i - 1] + sizes[i], 2.5 * (2 * bytes + 8192)) << i;
+    }
 }
 
 class StdInTest : public ::testing::Test {
@@ -115,10 +130,7 @@ TEST_F(StdInTest, ClosedPipeOf3000BytesIsReadAs1023_1024_953) {
         EXPECT_EQ(U(hostTakes ? input : input.substr(0, 1008)), value);
         EXPECT_EQ(hostTakes ? std::u16string() : value, call->Result());
         EXPECT_EQ((std::vector<intptr_t>{1023, 1024, 953}), ReadSizes());
-        // Created for 2048 characters, then grown to what is needed and 64
-        // bytes, or by half when that is more.
-        EXPECT_EQ((std::vector<size_t>{4096, (1023 + 2048) * 2 + 66, 6208 * 3 / 2}),
-                  fake::State().allocationSizes);
+        ExpectGeometricGrowth(input.size());
     }
 }
 
@@ -273,9 +285,10 @@ TEST_F(StdInTest, FailuresDeliverWhatWasCollected) {
         fake::Reset();
         ResetHost();
         AcceptLongResults();
-        // A conversion that fails fails again without flags.
-        if (std::string(c.op) == "MultiByteToWideChar")
-            fake::FailCalls(fake::Op::MultiByteToWideChar, c.nth, c.nth + 1);
+        // A conversion that fails fails again without flags; a growth refused
+        // is asked again for what is needed.
+        if (std::string(c.op) == "MultiByteToWideChar" || std::string(c.op) == "HeapReAlloc")
+            fake::FailCalls(fake::OpNamed(c.op), c.nth, c.nth + 1);
         else
             fake::FailNth(c.op, c.nth);
         fake::State().pipe = {input, {}, false};
@@ -284,22 +297,32 @@ TEST_F(StdInTest, FailuresDeliverWhatWasCollected) {
     }
 }
 
+// Room for the units asked and a NUL after the cursor: a block with a unit to
+// spare stays as it is; one without grows by half at least, and to no more
+// than what is needed and 64 bytes, or half again, whichever is more.
 TEST(WideTextBuffer, GrowsByHalfOrToWhatIsNeededWhenRoomRunsShort) {
     fake::Reset();
     WideTextBuffer buffer;
     ASSERT_TRUE(CreateWideTextBuffer(&buffer, 2048));
-    EXPECT_EQ(4096u, buffer.capacityBytes);
+    EXPECT_EQ(2048u, FreeUnits(&buffer));
     buffer.start[0] = 0;
-    ASSERT_TRUE(EnsureRoom(&buffer, 2048)); // 4098 needed
-    EXPECT_EQ(6144u, buffer.capacityBytes);
-    buffer.cursor += 1022; // 6142 needed: below the capacity
-    ASSERT_TRUE(EnsureRoom(&buffer, 2048));
-    EXPECT_EQ(6144u, buffer.capacityBytes);
-    buffer.cursor += 1; // 6144: not below
-    ASSERT_TRUE(EnsureRoom(&buffer, 2048));
-    EXPECT_EQ(9216u, buffer.capacityBytes);
-    ASSERT_TRUE(EnsureRoom(&buffer, 8192)); // 18432 needed: more than half again
-    EXPECT_EQ(18496u, buffer.capacityBytes);
+    // Where the cursor moves, then the units asked: room that runs short,
+    // room to spare by one unit, just enough, and more than half again.
+    const uint32_t steps[][2] = {{0, 2048}, {1022, 2048}, {1, 2048}, {0, 8192}};
+    for (const auto& step : steps) {
+        buffer.cursor += step[0];
+        const uint64_t before = buffer.capacityBytes;
+        const uint64_t needed = (UsedUnits(&buffer) + step[1] + 1) * 2;
+        ASSERT_TRUE(EnsureRoom(&buffer, step[1]));
+        EXPECT_GE(FreeUnits(&buffer), step[1] + 1);
+        EXPECT_EQ(0u, buffer.capacityBytes % 2);
+        if (needed < before) {
+            EXPECT_EQ(before, buffer.capacityBytes) << needed;
+        } else {
+            EXPECT_GE(buffer.capacityBytes * 2, before * 3) << needed;
+            EXPECT_LE(buffer.capacityBytes, std::max(needed + 64, before * 3 / 2 + 1)) << needed;
+        }
+    }
     EXPECT_EQ(1023u, UsedUnits(&buffer));
 
     fake::FailNth("HeapReAlloc", static_cast<int>(fake::Count("HeapReAlloc")) + 1);
@@ -316,6 +339,50 @@ TEST(WideTextBuffer, GrowsByHalfOrToWhatIsNeededWhenRoomRunsShort) {
     EXPECT_FALSE(CreateWideTextBuffer(&buffer, 2048));
 }
 
+// Near the 32-bit limit of the capacity the block grows once to the largest
+// that fits, never by what one read needs; a refused growth is asked again
+// for what is needed, and a text that cannot be held leaves the buffer as it
+// was. The heap here refuses the first `refused` requests (0: every one), so
+// no large block is ever taken.
+TEST(WideTextBuffer, GrowsToTheLargestCapacityAndRetriesWhatIsNeeded) {
+    constexpr uint32_t LARGEST = 0xFFFFFFFEu, ROOM = 2048;
+    struct Case {
+        uint32_t capacity, used;
+        int refused;
+        std::vector<size_t> asked; // the sizes asked of HeapReAlloc, in order
+    };
+    // needed = (used + 2048) * 2 + 2, from capacity on.
+    const Case cases[] = {
+        {9216, 3000, 1, {13824, 10162}},
+        {0xA0000000u, 0x50000000u - ROOM, 0, {0xF0000000u, 0xA0000042u}},
+        {0xC0000000u, 0x60000000u - ROOM, 0, {LARGEST, 0xC0000042u}},
+        {0xFFFFF000u, 0x7FFFF800u - ROOM - 1, 0, {LARGEST, 0xFFFFF040u}},
+        {0xFFFFFFF0u, 0x7FFFFFF8u - ROOM - 1, 0, {LARGEST}},
+        {LARGEST, 0x7FFFFFFFu - ROOM, 0, {}},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        WideTextBuffer buffer;
+        ASSERT_TRUE(CreateWideTextBuffer(&buffer, 8));
+        buffer.capacityBytes = c.capacity;
+        buffer.cursor = buffer.start + c.used;
+        fake::FailCalls(fake::Op::HeapReAlloc, 1, c.refused == 0 ? 1000 : c.refused);
+        WideTextBuffer before = buffer;
+        bool grown = EnsureRoom(&buffer, ROOM);
+        std::vector<size_t> asked;
+        for (const fake::Call& k : fake::State().calls)
+            if (k.op == fake::Op::HeapReAlloc) asked.push_back(static_cast<size_t>(k.args[3]));
+        EXPECT_EQ(c.asked, asked) << c.capacity;
+        EXPECT_EQ(c.refused != 0, grown) << c.capacity;
+        EXPECT_EQ(grown ? c.asked.back() : c.capacity, buffer.capacityBytes) << c.capacity;
+        if (!grown) {
+            EXPECT_EQ(before.start, buffer.start);
+        }
+        EXPECT_EQ(c.used, UsedUnits(&buffer));
+        ReleaseWideTextBuffer(&buffer);
+    }
+}
+
 // A large input moves the block a number of times that grows with its
 // logarithm, and the old and new block together stay within 2.5 times the
 // text.
@@ -326,13 +393,7 @@ TEST_F(StdInTest, ALargeInputGrowsTheBlockGeometrically) {
         AcceptLongResults();
         fake::State().pipe = {std::string(bytes, 'w'), {}, false};
         EXPECT_EQ(bytes, Run().size());
-        const std::vector<size_t>& sizes = fake::State().allocationSizes;
-        size_t moves = fake::Count("HeapReAlloc");
-        EXPECT_LE(moves, std::log(2.0 * bytes / 4096) / std::log(1.5) + 2) << bytes;
-        for (size_t i = 1; i < sizes.size(); ++i) {
-            EXPECT_GE(sizes[i] * 2, sizes[i - 1] * 3) << i;
-            EXPECT_LE(sizes[i - 1] + sizes[i], 2.5 * (2 * bytes + 8192)) << i;
-        }
+        ExpectGeometricGrowth(bytes);
     }
 }
 
@@ -385,23 +446,27 @@ TEST_F(StdInTest, InputThatNoPeekMeasuresIsReadToItsEnd) {
     }
 }
 
-// Under the UTF-8 ANSI code page Windows refuses MB_PRECOMPOSED: the block is
-// converted again without it, and so is the rest.
-TEST_F(StdInTest, TheUtf8AnsiCodePageConvertsWithoutFlags) {
-    const std::string e = "\xC3\xA9";
-    for (const std::string& input : {"h" + e + "llo", std::string(3000, 'a') + e}) {
+// Under the UTF-8 ANSI code page (GetACP 65001) code page 0 is read as the
+// utf8 word reads: without the flags Windows refuses there, and a character
+// cut by a block's end put together.
+TEST_F(StdInTest, TheUtf8AnsiCodePageIsReadAsUtf8) {
+    const std::string e = "\xC3\xA9", euro = "\xE2\x82\xAC";
+    const std::string inputs[] = {"h" + e + "llo", std::string(1022, 'x') + e,
+                                  std::string(1021, 'x') + euro + "z",
+                                  std::string(1023 + 1023, 'x') + e, std::string(3000, 'a') + e};
+    for (const std::string& input : inputs) {
         fake::Reset();
         ResetHost();
         AcceptLongResults();
-        fake::State().ansiIsUtf8 = true;
+        fake::State().ansiCodePage = os::CP_UTF8;
         fake::State().pipe = {input, {}, false};
         EXPECT_EQ(Utf16(input), Run()) << input.size();
-        std::vector<intptr_t> flags;
         for (const fake::Call& k : fake::State().calls)
-            if (k.op == fake::Op::MultiByteToWideChar) flags.push_back(k.args[1]);
-        EXPECT_EQ(1, flags[0]);
-        for (size_t i = 1; i < flags.size(); ++i)
-            EXPECT_EQ(0, flags[i]) << i;
+            if (k.op == fake::Op::MultiByteToWideChar) {
+                EXPECT_EQ((std::vector<intptr_t>{0, 0}),
+                          (std::vector<intptr_t>{k.args[0], k.args[1]}))
+                    << input.size();
+            }
     }
 }
 

@@ -1,23 +1,32 @@
 // A host whose service function throws a C++ exception while the module
 // waits on it (the expansion of either rotation, a usage message, the
-// version; not a long value, whose heap copy would leak): the exception
-// passes back through the module's frames to the host's catch, which finds
-// its locals as it left them; and a walk of the stack from inside the
-// service function reaches the host function that called ModuleEntry. Both
-// need the module's unwind data (on x64 Windows, .pdata and .xdata).
+// version, the clipboard's long text; not a long value of STDIN or of a
+// slicer, whose heap copy would leak): the exception passes back through the
+// module's frames to the host's catch, which finds its locals as it left
+// them; and a walk of the stack from inside the service function reaches the
+// host function that called ModuleEntry. Both need the module's unwind data
+// (on x64 Windows, .pdata and .xdata). The clipboard is left to others.
+#include "tests/support/files.h"
 #include "tests/support/module_loader.h"
 #include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
+#include <stdlib.h>
 #include <unwind.h>
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
 #endif
 
 namespace {
@@ -117,6 +126,74 @@ TEST(HostExceptions, PassThroughTheModuleToTheHostsCatch) {
         EXPECT_TRUE(localsIntact) << what;
         EXPECT_TRUE(g_walkReachedCaller) << what;
     }
+    UnloadModule(module);
+}
+
+#if defined(_WIN32)
+// Puts text on the clipboard, as another program would.
+bool PutOnClipboard(const std::u16string& text) {
+    if (!::OpenClipboard(nullptr)) return false;
+    ::EmptyClipboard();
+    size_t bytes = (text.size() + 1) * sizeof(char16_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool ok = memory != nullptr;
+    if (ok) {
+        memcpy(::GlobalLock(memory), text.c_str(), bytes);
+        ::GlobalUnlock(memory);
+        ok = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        if (!ok) ::GlobalFree(memory);
+    }
+    ::CloseClipboard();
+    return ok;
+}
+
+// True when a window of this thread, not the one the module ran on, can open
+// the clipboard (tests running beside this one may hold it for a moment).
+bool OthersOpenTheClipboard(ModuleEntryFunction, const std::u16string&) {
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    nullptr, nullptr);
+    bool opened = false;
+    for (int attempt = 0; attempt < 20 && !opened; ++attempt, ::Sleep(20))
+        opened = ::OpenClipboard(window) != 0;
+    if (opened) ::CloseClipboard();
+    ::DestroyWindow(window);
+    return opened;
+}
+#else
+// The stand-ins' clipboard is the text of the file MURLIN_CLIPBOARD names.
+bool PutOnClipboard(const std::u16string& text) {
+    static TempFolder folder("murlin-unwind");
+    std::ofstream(folder / "clip.txt") << std::string(text.begin(), text.end());
+    return setenv("MURLIN_CLIPBOARD", folder.Utf8("clip.txt").c_str(), 1) == 0;
+}
+
+// The stand-ins' clipboard opens to one thread at a time: the module, on
+// this thread, reads it whole (cut by a declining host).
+bool OthersOpenTheClipboard(ModuleEntryFunction entry, const std::u16string& text) {
+    TestCall call(u"CLIPPEDTEXT");
+    call.Run(entry);
+    return call.Result() == text.substr(0, 1008);
+}
+#endif
+
+TEST(HostExceptions, LeaveTheClipboardToOthers) {
+    LoadedModule module = LoadModule(BuiltModulePath());
+    ASSERT_NE(nullptr, module.entry) << BuiltModulePath() << ": " << module.error;
+    std::u16string text(5000, u'k');
+    ASSERT_TRUE(PutOnClipboard(text));
+    TestCall call(u"CLIPPEDTEXT");
+    call.host.callback = ThrowingHost;
+    bool localsIntact = false;
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan::ScopedDisabler skippedCopyIsKept; // the text's heap copy, which the exception skips
+#endif
+    EXPECT_EQ(HOSTREQ_LONGRESULT, CallModuleCatching(module.entry, &call.host, MODCALL_FUNCTION,
+                                                     &call.call, 7, &localsIntact));
+    EXPECT_TRUE(localsIntact);
+    bool opened = false;
+    std::thread other([&] { opened = OthersOpenTheClipboard(module.entry, text); });
+    other.join();
+    EXPECT_TRUE(opened) << "the clipboard is held by the thread the host caught on";
     UnloadModule(module);
 }
 
