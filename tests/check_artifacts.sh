@@ -2,9 +2,9 @@
 # Fails on any departure from what a shipped module must be:
 #   a DLL exports ModuleEntry alone, imports only KERNEL32, USER32 and
 #   ADVAPI32, has an entry point and no .eh_frame, a 64-bit one has its
-#   unwind data (.pdata, .xdata) for all of its code, and it carries no function that only the
-#   tests call (read from the symbols of the unstripped DLL); the .so defines
-#   ModuleEntry alone.
+#   unwind data (.pdata, .xdata) for all of its code, and it carries no
+#   function that only the tests call (read from the symbols of the
+#   unstripped DLL); the .so defines ModuleEntry alone.
 set -u
 module=$1
 objdump=$2
