@@ -17,8 +17,9 @@ set(MURLIN_MODULE_NAME Murlin)
 # 64-bit file offsets, inode numbers and times, as the 64-bit build has: with
 # 32-bit ones readdir and stat fail (EOVERFLOW) on file systems with large
 # inode numbers or directory hashes, and times end in 2038.
-set(CMAKE_C_FLAGS_INIT "-D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64")
-set(CMAKE_CXX_FLAGS_INIT "-D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64")
+# SSE2, as the 32-bit DLL assumes it.
+set(CMAKE_C_FLAGS_INIT "-D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64 -msse2")
+set(CMAKE_CXX_FLAGS_INIT "-D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64 -msse2")
 
 # The programs start with the cross toolchain's own loader and libraries, so
 # that they need no i386 packages of the machine, natively or under qemu.

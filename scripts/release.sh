@@ -30,7 +30,6 @@ done
 # strip and objcopy stamp the PE header with this time (without it: the time now).
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
-largest=24576 # bytes a shipped DLL may have
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -45,10 +44,7 @@ ship() { # preset, tool prefix, DLL name
     "$2-objcopy" --add-gnu-debuglink="$debug" "$out"
     local size
     size=$(stat -c %s "$out")
-    if [ "$size" -gt "$largest" ]; then
-        echo "release: $dll is $size bytes, more than $largest" >&2
-        exit 1
-    fi
+    bash tests/check_size.sh "$build/$dll" "$2" >&2
     bash tests/check_artifacts.sh "$out" "$2-objdump" >/dev/null
     python3 scripts/pe_version.py "$out" "FileVersion=$version" "ProductVersion=$version" \
         ProductName=Murlin "OriginalFilename=$dll"

@@ -2,9 +2,9 @@
 # Fails on any departure from what a shipped module must be:
 #   a DLL exports ModuleEntry alone, imports only KERNEL32, USER32 and
 #   ADVAPI32, has an entry point and no .eh_frame, a 64-bit one has its
-#   unwind data (.pdata, .xdata), and it carries no function that only the
-#   tests call (read from the symbols of the unstripped DLL); the .so defines
-#   ModuleEntry alone.
+#   unwind data (.pdata, .xdata) for all of its code, and it carries no
+#   function that only the tests call (read from the symbols of the
+#   unstripped DLL); the .so defines ModuleEntry alone.
 set -u
 module=$1
 objdump=$2
@@ -42,6 +42,44 @@ case "$module" in
         for section in .pdata .xdata; do
             case " $sections" in *" $section "*) ;; *) say "$module has no $section"; fail=1 ;; esac
         done
+        # Every instruction of .text lies in a function of .pdata, but for the
+        # import thunks (jmp *__imp_X(%rip)), the padding between functions
+        # and the lists of constructors the linker ends .text with (bytes FF
+        # and 00 only): code that Windows cannot unwind through is named.
+        outside=$(python3 -c '
+import bisect, re, sys
+pdata, code = sys.argv[1], sys.stdin.read()
+ranges = sorted((int(b, 16), int(e, 16)) for b, e in
+                re.findall(r"^ *[0-9a-f]+:\t([0-9a-f]+) ([0-9a-f]+) [0-9a-f]+$", pdata, re.M))
+starts = [b for b, _ in ranges]
+where, runs = "", []
+for line in code.splitlines():
+    label = re.match(r"^[0-9a-f]+ <(.*)>:$", line)
+    if label:
+        where = label.group(1)
+        continue
+    m = re.match(r"^ *([0-9a-f]+):\t((?:[0-9a-f]{2} )+)\s*\t(.*)$", line)
+    if not m:
+        continue
+    at, raw, text = int(m.group(1), 16), m.group(2).split(), m.group(3)
+    if (re.match(r"(nop|xchg +%ax,%ax|int3|data16|cs nop)", text)
+            or re.match(r"jmp +\*0x[0-9a-f]+\(%rip\)", text)
+            or set(raw) <= {"ff", "00"}):
+        continue
+    i = bisect.bisect_right(starts, at) - 1
+    if i >= 0 and at < ranges[i][1]:
+        continue
+    if not runs or runs[-1][2] != at:
+        runs.append([at, where, at, text])
+    runs[-1][2] = at + len(raw)
+for start, name, end, text in runs:
+    print("0x%x-0x%x <%s>, from: %s" % (start, end, name, text))
+' "$dump" < <("$objdump" -d -j .text --insn-width=16 "$module"))
+        if [ -n "$outside" ]; then
+            say "$module has code outside .pdata, which Windows would unwind as a leaf:"
+            sed 's/^/artifacts:   /' <<<"$outside"
+            fail=1
+        fi
     fi
     say "$module: exports [$exports] imports [$imports] entry $entry sections [$sections]"
     ;;
