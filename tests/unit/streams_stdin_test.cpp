@@ -14,24 +14,14 @@ namespace {
 
 const std::vector<std::u16string> UTF8 = {u"", u"utf8"}, NOWAIT = {u"", u"nowait"};
 
-std::u16string Utf16(const std::string& utf8) {
-    std::u16string out;
-    for (size_t i = 0; i < utf8.size();) {
-        unsigned char b = utf8[i];
-        uint32_t cp = b;
-        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-        if (extra > 0) cp = b & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k)
-            cp = (cp << 6) | (utf8[i + k] & 0x3F);
-        i += extra + 1;
-        if (cp >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-    }
-    return out;
+// The input decoded as one piece: what a value put together across reads
+// must equal.
+std::u16string Whole(const std::string& input) {
+    auto size = static_cast<int32_t>(input.size());
+    std::u16string whole(input.size(), u'#');
+    whole.resize(
+        static_cast<size_t>(DecodeBytes(os::CP_UTF8, input.data(), size, &whole[0], size)));
+    return whole;
 }
 
 // The blocks that held a value of `bytes` of input: moved a number of times
@@ -172,7 +162,7 @@ TEST_F(StdInTest, CharactersCutByAReadArePutTogether) {
         Fresh();
         fake::State().pipe = {c.input, {}, false};
         std::u16string value = Run(UTF8);
-        EXPECT_EQ(Utf16(c.input), value) << c.input.size();
+        EXPECT_EQ(Whole(c.input), value) << c.input.size();
         EXPECT_EQ(std::u16string::npos, value.find(u'\uFFFD'));
     }
 }
@@ -192,13 +182,9 @@ TEST_F(StdInTest, InvalidBytesCutByAReadAreReadAsInOnePiece) {
     for (const std::string& tail : tails) {
         for (size_t before : {1020, 1021, 1022}) {
             std::string input = std::string(before, 'a') + tail;
-            auto size = static_cast<int32_t>(input.size());
-            std::u16string whole(input.size(), u'#');
-            whole.resize(
-                static_cast<size_t>(DecodeBytes(os::CP_UTF8, input.data(), size, &whole[0], size)));
             Fresh();
             fake::State().pipe = {input, {}, false};
-            EXPECT_EQ(whole, Run(UTF8)) << testing::PrintToString(tail) << before;
+            EXPECT_EQ(Whole(input), Run(UTF8)) << testing::PrintToString(tail) << before;
         }
     }
 }
@@ -213,7 +199,7 @@ TEST_F(StdInTest, ZeroBytesAreLeftOutAndTheRestKept) {
             split == 0
                 ? fake::Platform::Pipe{input, {}, false}
                 : fake::Platform::Pipe{"", {input.substr(0, split), input.substr(split)}, false};
-        EXPECT_EQ(Utf16(expected), Run(UTF8)) << split;
+        EXPECT_EQ(Whole(expected), Run(UTF8)) << split;
     }
 }
 
@@ -230,7 +216,7 @@ TEST_F(StdInTest, AZeroByteIsFoundWhereverItStands) {
         expected.erase(at, 1);
         Fresh();
         fake::State().pipe = {input, {}, false};
-        ASSERT_EQ(Utf16(expected), Run()) << at;
+        ASSERT_EQ(Whole(expected), Run()) << at;
     }
 }
 
@@ -423,7 +409,7 @@ TEST_F(StdInTest, TheUtf8AnsiCodePageIsReadAsUtf8) {
         Fresh();
         fake::State().ansiCodePage = os::CP_UTF8;
         fake::State().pipe = {input, {}, false};
-        EXPECT_EQ(Utf16(input), Run()) << input.size();
+        EXPECT_EQ(Whole(input), Run()) << input.size();
         for (const fake::Call& k : fake::State().calls)
             if (k.op == fake::Op::MultiByteToWideChar) {
                 EXPECT_EQ((std::vector<intptr_t>{0, 0}),
