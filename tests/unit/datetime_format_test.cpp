@@ -1,5 +1,6 @@
 #include "datetime/date_format.h"
 #include "platform/testing/fake_platform.h"
+#include "tests/support/ascii.h"
 #include "tests/support/era_boundary_hook.h"
 #include "tests/unit/guarded_page.h"
 
@@ -13,13 +14,6 @@ namespace {
 // Sunday 2000-12-31 23:59:59.007 and Tuesday 2024-03-05 09:07:04.000.
 const os::SYSTEMTIME END_OF_2000{2000, 12, 0, 31, 23, 59, 59, 7};
 const os::SYSTEMTIME MARCH_2024{2024, 3, 2, 5, 9, 7, 4, 0};
-
-std::string A(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s)
-        out += c < 0x80 ? static_cast<char>(c) : '#';
-    return out;
-}
 
 // The buffer ends where a page that faults begins: a write past it stops the test.
 std::u16string Format(const char16_t* format, const os::SYSTEMTIME* date, size_t room = 1024) {
@@ -86,8 +80,8 @@ TEST_F(FormatTest, EveryLetterForBothInstants) {
         {u"jHx", u"H12x", u"H36x"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.first, Format(c.format, &END_OF_2000)) << A(c.format);
-        EXPECT_EQ(c.second, Format(c.format, &MARCH_2024)) << A(c.format);
+        EXPECT_EQ(c.first, Format(c.format, &END_OF_2000)) << Narrow(c.format);
+        EXPECT_EQ(c.second, Format(c.format, &MARCH_2024)) << Narrow(c.format);
     }
     EXPECT_EQ(0u, fake::Count("GetLocalTime"));
 }

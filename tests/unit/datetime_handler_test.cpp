@@ -1,11 +1,11 @@
 #include "platform/win32_emulation/file_time.h"
 #include "platform/testing/fake_platform.h"
-#include "tests/support/test_call.h"
 #include "tests/support/era_boundary_hook.h"
+#include "tests/support/fake_log.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,9 +111,7 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
             fake::Ops({"CreateFileW", "GetFileInformationByHandle", "CloseHandle", "FindFirstFileW",
                        "FileTimeToLocalFileTime", "FileTimeToSystemTime", "GetLocalTime"}));
     }
-    const fake::Call& open =
-        *std::find_if(fake::State().calls.begin(), fake::State().calls.end(),
-                      [](const fake::Call& k) { return k.op == fake::Op::CreateFileW; });
+    const fake::Call& open = *LastCall(fake::Op::CreateFileW);
     EXPECT_EQ(u"file.txt", open.text);
     EXPECT_EQ((std::vector<intptr_t>{static_cast<intptr_t>(os::GENERIC_READ), 3, 0,
                                      static_cast<intptr_t>(os::OPEN_EXISTING),
@@ -127,10 +125,8 @@ TEST_F(NowDateTimeTest, ADirectoryIsFoundBySearch) {
     EXPECT_EQ(u"20020304", call->Result());
     EXPECT_EQ((std::vector<std::string>{"CreateFileW", "FindFirstFileW", "FindClose"}),
               fake::Ops({"CreateFileW", "FindFirstFileW", "FindClose", "CloseHandle"}));
-    for (const fake::Call& k : fake::State().calls)
-        if (k.op == fake::Op::FindClose) {
-            EXPECT_EQ(reinterpret_cast<intptr_t>(SEARCH_HANDLE), k.args[0]);
-        }
+    EXPECT_EQ(std::vector<intptr_t>{reinterpret_cast<intptr_t>(SEARCH_HANDLE)},
+              ArgOfEach(fake::Op::FindClose, 0));
 }
 
 // The file is looked for while the "no disk" box is kept away on top of the
@@ -188,13 +184,10 @@ TEST_F(NowDateTimeTest, FailuresGiveTheCurrentTime) {
                                     "FileTimeToSystemTime", "GetLocalTime"}))
             << c.what;
         // Last, the entry opened for its attributes alone, as a folder opens.
-        const fake::Call* last = nullptr;
-        for (const fake::Call& k : fake::State().calls)
-            if (k.op == fake::Op::CreateFileW) last = &k;
         if (c.failing == nullptr) {
             EXPECT_EQ((std::vector<intptr_t>{0x80, 7, 0, static_cast<intptr_t>(os::OPEN_EXISTING),
                                              0x02000000, 0}),
-                      fake::Args(*last));
+                      fake::Args(*LastCall(fake::Op::CreateFileW)));
         }
     }
 }
@@ -229,25 +222,11 @@ TEST_F(NowDateTimeTest, ALongFormatStopsAtTheEndOfTheResultBuffer) {
         std::u16string format;
         std::u16string expected;
     };
-    std::u16string years;
-    while (years.size() < 1023)
-        years += u"2024";
+    const std::u16string reiwa06 = u"\u4EE4\u548C06";
     const Case cases[] = {
-        {std::u16string(1000, u'Y'), years.substr(0, 1023)},
-        {std::u16string(1000, u'G'),
-         [] {
-             std::u16string s;
-             while (s.size() < 1023)
-                 s += u"\u4EE4\u548C06";
-             return s.substr(0, 1023);
-         }()},
-        {std::u16string(146, u'G'),
-         [] {
-             std::u16string s;
-             for (int i = 0; i < 146; ++i)
-                 s += u"\u4EE4\u548C06";
-             return s;
-         }()},
+        {std::u16string(1000, u'Y'), Repeat(u"2024", 256).substr(0, 1023)},
+        {std::u16string(1000, u'G'), Repeat(reiwa06, 256).substr(0, 1023)},
+        {std::u16string(146, u'G'), Repeat(reiwa06, 146)},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RESULT_SERVED, Run({c.format}));

@@ -19,44 +19,16 @@ template <size_t ROW> int32_t MarkRow(HostInfo*, ModuleCall*) {
 constexpr int32_t F = MODCALL_FUNCTION;
 constexpr int32_t C = MODCALL_COMMAND;
 
-// The fourteen names, twenty a module might add, and two of the longest
-// length whose keys are equal.
-constexpr const char16_t* NAMES[] = {u"CLIPPEDTEXT",
-                                     u"FINDDRIVE",
-                                     u"NOWDATETIME",
-                                     u"STDIN",
-                                     u"LEFTSTR",
-                                     u"MIDSTR",
-                                     u"SUBSTRING",
-                                     u"RIGHTSTR",
-                                     u"PADDING",
-                                     u"VERSION",
-                                     u"ROTATECUSTOMIZE",
-                                     u"ROTATEEXECUTE",
-                                     u"STDOUT",
-                                     u"STDERR",
-                                     u"UPPERSTR",
-                                     u"LOWERSTR",
-                                     u"REPLACE",
-                                     u"TRIM",
-                                     u"REVERSE",
-                                     u"REPEATSTR",
-                                     u"COUNTSTR",
-                                     u"FINDSTR",
-                                     u"SPLITSTR",
-                                     u"ENVVAR",
-                                     u"TEMPFILE",
-                                     u"HASHSTR",
-                                     u"URLENCODE",
-                                     u"BASE64",
-                                     u"WEEKNUM",
-                                     u"FILESIZE",
-                                     u"FILEEXISTS",
-                                     u"COMPUTERNAME",
-                                     u"USERNAME",
-                                     u"RANDOM",
-                                     u"ABCDEFGHIJKLMNOPQRSTUVWXYZABCDE",
-                                     u"ABCDEFGHIJKLMNOPQRSTUVWXYZABCDF"};
+constexpr const char16_t* NAMES[] = {
+    // The fourteen names.
+    u"CLIPPEDTEXT", u"FINDDRIVE", u"NOWDATETIME", u"STDIN", u"LEFTSTR", u"MIDSTR", u"SUBSTRING",
+    u"RIGHTSTR", u"PADDING", u"VERSION", u"ROTATECUSTOMIZE", u"ROTATEEXECUTE", u"STDOUT", u"STDERR",
+    // Twenty a module might add.
+    u"UPPERSTR", u"LOWERSTR", u"REPLACE", u"TRIM", u"REVERSE", u"REPEATSTR", u"COUNTSTR",
+    u"FINDSTR", u"SPLITSTR", u"ENVVAR", u"TEMPFILE", u"HASHSTR", u"URLENCODE", u"BASE64",
+    u"WEEKNUM", u"FILESIZE", u"FILEEXISTS", u"COMPUTERNAME", u"USERNAME", u"RANDOM",
+    // Two of the longest length whose keys are equal.
+    u"ABCDEFGHIJKLMNOPQRSTUVWXYZABCDE", u"ABCDEFGHIJKLMNOPQRSTUVWXYZABCDF"};
 constexpr size_t NAME_COUNT = sizeof(NAMES) / sizeof(NAMES[0]);
 static_assert(NameKey(NAMES[34]) == NameKey(NAMES[35]), "two names share a key");
 

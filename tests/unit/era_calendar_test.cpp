@@ -1,5 +1,6 @@
 #include "datetime/era_calendar.h"
 #include "platform/testing/fake_platform.h"
+#include "tests/support/ascii.h"
 #include "tests/support/era_boundary_hook.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +13,6 @@ namespace {
 
 os::SYSTEMTIME Day(uint16_t year, uint16_t month, uint16_t day) {
     return os::SYSTEMTIME{year, month, 0, day, 12, 0, 0, 0};
-}
-
-std::string A(const std::u16string& s) {
-    std::string out;
-    for (char16_t c : s)
-        out += c < 0x80 ? static_cast<char>(c) : '#';
-    return out;
 }
 
 // Runs one writer into a buffer of room units and checks its count.
@@ -46,6 +40,8 @@ const std::vector<fake::RegistryValue> TABLE_ERAS = {
     {u"2019 05 01", u"\u4EE4\u548C_\u4EE4_Reiwa_R"},
 };
 const fake::RegistryValue ERA_2030 = {u"2030 01 01", u"\u5149\u660E_\u5149_Komei_K"};
+// 2031-06-15 in the table's last era and in the one of 2030.
+const std::u16string REIWA_13 = u"\u4EE4\u548C13", KOMEI_02 = u"\u5149\u660E02";
 
 class EraTest : public ::testing::Test {
   protected:
@@ -86,8 +82,8 @@ TEST_F(EraTest, TableBoundariesWithAndWithoutARegistryList) {
         else
             fake::FailNth("RegOpenKeyExW", 1, true); // no key at all
         for (const TableCase& c : cases) {
-            EXPECT_EQ(c.letter, Era(c.date, ERA_LETTER_FORM)) << A(c.letter) << withList;
-            EXPECT_EQ(c.name, Era(c.date, ERA_NAME_FORM)) << A(c.letter) << withList;
+            EXPECT_EQ(c.letter, Era(c.date, ERA_LETTER_FORM)) << Narrow(c.letter) << withList;
+            EXPECT_EQ(c.name, Era(c.date, ERA_NAME_FORM)) << Narrow(c.letter) << withList;
         }
         EXPECT_EQ(ERA_BOUNDARY_NONE, CurrentEraBoundary());
         EXPECT_EQ(withList ? 1u : 0u, fake::Count("RegCloseKey"));
@@ -119,7 +115,7 @@ TEST_F(EraTest, ExplicitLettersIgnoreTheDatesOwnEra) {
     };
     Registry({ERA_2030});
     for (const Case& c : cases)
-        EXPECT_EQ(c.expected, ByLetter(c.date, c.form, c.letter)) << A(c.expected);
+        EXPECT_EQ(c.expected, ByLetter(c.date, c.form, c.letter)) << Narrow(c.expected);
     EXPECT_EQ(0u, fake::Count("RegOpenKeyExW")); // j and J never read the list
 }
 
@@ -132,7 +128,7 @@ TEST_F(EraTest, AnEraAfter2019ComesFromTheRegistryList) {
     EXPECT_EQ(u"K01", Era(Day(2030, 1, 1), ERA_LETTER_FORM));
     EXPECT_EQ(u"\u5149\u660E01", Era(Day(2030, 1, 1), ERA_NAME_FORM));
     EXPECT_EQ(u"K02", Era(Day(2031, 6, 15), ERA_LETTER_FORM));
-    EXPECT_EQ(u"\u5149\u660E02", Era(Day(2031, 6, 15), ERA_NAME_FORM));
+    EXPECT_EQ(KOMEI_02, Era(Day(2031, 6, 15), ERA_NAME_FORM));
     // j and J know only the table.
     EXPECT_EQ(u"R13", ByLetter(Day(2031, 6, 15), ERA_LETTER_FORM, u'R'));
     EXPECT_EQ(u"?2031", ByLetter(Day(2031, 6, 15), ERA_LETTER_FORM, u'K'));
@@ -158,7 +154,7 @@ TEST_F(EraTest, TheLastMatchInEnumerationOrderDecides) {
                                                TABLE_ERAS[3], ERA_2030,      TABLE_ERAS[4]};
     Registry(values);
     EXPECT_EQ(u"R13", Era(Day(2031, 6, 15), ERA_LETTER_FORM));
-    EXPECT_EQ(u"\u4EE4\u548C13", Era(Day(2031, 6, 15), ERA_NAME_FORM));
+    EXPECT_EQ(REIWA_13, Era(Day(2031, 6, 15), ERA_NAME_FORM));
     EXPECT_EQ(20300101u, CurrentEraBoundary());
 }
 
@@ -191,57 +187,38 @@ struct OddListCase {
 
 TEST_F(EraTest, ShortAndMalformedValuesNeverOverrun) {
     const std::u16string longData(200, u'x'); // 402 bytes: more than the buffer holds
+    constexpr uint32_t NONE = ERA_BOUNDARY_NONE, K2030 = 20300101u;
     const OddListCase cases[] = {
-        {"placeholder before 2019",
-         {{u"2019 05 01", u"??_?_??????_?"}},
-         ERA_BOUNDARY_NONE,
-         u"R13",
-         u"\u4EE4\u548C13"},
-        {"placeholder last",
-         {ERA_2030, {u"2019 05 01", u"??_?_??????_?"}},
-         20300101u,
-         u"?13",
-         u"??13"},
-        {"data of five units", {{u"2030 01 01", u"ab_cd"}}, 20300101u, u"?02", u"ab02"},
-        {"data of one unit", {{u"2030 01 01", u"X"}}, 20300101u, u"?02", u"X02"},
-        {"empty data", {{u"2030 01 01", u""}}, 20300101u, u"?02", u"02"},
-        {"name without day",
-         {{u"2030 01", u"ab_cd_Kk_K"}},
-         ERA_BOUNDARY_NONE,
-         u"R13",
-         u"\u4EE4\u548C13"},
-        {"year only", {{u"2030", u"ab_cd_Kk_K"}}, ERA_BOUNDARY_NONE, u"R13", u"\u4EE4\u548C13"},
-        {"no digits",
-         {{u"year", u"ab_cd_Kk_K"}, {u"", u"ab"}},
-         ERA_BOUNDARY_NONE,
-         u"R13",
-         u"\u4EE4\u548C13"},
-        {"other separators", {{u"2030-01-01", u"ab_c_Kx_K"}}, 20300101u, u"K02", u"ab02"},
-        {"malformed name between",
-         {ERA_2030, {u"2019 05", u"zz_z_Zz_Z"}},
-         20300101u,
-         u"K02",
-         u"\u5149\u660E02"},
+        {"placeholder before 2019", {{u"2019 05 01", u"??_?_??????_?"}}, NONE, u"R13", REIWA_13},
+        {"placeholder last", {ERA_2030, {u"2019 05 01", u"??_?_??????_?"}}, K2030, u"?13", u"??13"},
+        {"data of five units", {{u"2030 01 01", u"ab_cd"}}, K2030, u"?02", u"ab02"},
+        {"data of one unit", {{u"2030 01 01", u"X"}}, K2030, u"?02", u"X02"},
+        {"empty data", {{u"2030 01 01", u""}}, K2030, u"?02", u"02"},
+        {"name without day", {{u"2030 01", u"ab_cd_Kk_K"}}, NONE, u"R13", REIWA_13},
+        {"year only", {{u"2030", u"ab_cd_Kk_K"}}, NONE, u"R13", REIWA_13},
+        {"no digits", {{u"year", u"ab_cd_Kk_K"}, {u"", u"ab"}}, NONE, u"R13", REIWA_13},
+        {"other separators", {{u"2030-01-01", u"ab_c_Kx_K"}}, K2030, u"K02", u"ab02"},
+        {"malformed name between", {ERA_2030, {u"2019 05", u"zz_z_Zz_Z"}}, K2030, u"K02", KOMEI_02},
         {"oversized data ends the list",
          {{u"2029 01 01", longData}, ERA_2030},
-         ERA_BOUNDARY_NONE,
+         NONE,
          u"R13",
-         u"\u4EE4\u548C13"},
+         REIWA_13},
         {"oversized name ends the list",
          {{std::u16string(u"2030 01 01") + std::u16string(300, u' '), u"ab_cd_Kk_K"}, ERA_2030},
-         ERA_BOUNDARY_NONE,
+         NONE,
          u"R13",
-         u"\u4EE4\u548C13"},
+         REIWA_13},
         {"earliest era after 2019 wins",
          {{u"2040 02 03", u"ab_cd_Xx_X"}, ERA_2030},
-         20300101u,
+         K2030,
          u"K02",
-         u"\u5149\u660E02"},
+         KOMEI_02},
         {"huge year",
          {{u"4294967295 99 99", u"ab_cd_Xx_X"}},
          4294967295u * 10000u + 9999u,
          u"R13",
-         u"\u4EE4\u548C13"},
+         REIWA_13},
     };
     for (const OddListCase& c : cases) {
         SetUp();

@@ -9,6 +9,7 @@
 // STDIN gives its input decoded as one piece.
 #include "platform/testing/fake_platform.h"
 #include "tests/support/era_boundary_hook.h"
+#include "tests/support/fake_log.h"
 #include "tests/support/sample_calls.h"
 #include "tests/support/sample_world.h"
 #include "tests/support/test_call.h"
@@ -17,7 +18,6 @@
 
 #include <algorithm>
 #include <stdio.h>
-#include <string.h>
 
 namespace {
 
@@ -43,26 +43,6 @@ struct Condition {
 };
 
 using Platform = fake::Platform;
-
-void RefusePeeks(Platform& s, os::DWORD error) {
-    s.peekNamedPipe = [error](os::HANDLE, os::DWORD*) {
-        fake::State().lastError = error;
-        return os::BOOL(0);
-    };
-}
-
-// Reads of a file or device: what is left, then nothing (the end of the file).
-void ReadsToTheEnd(Platform& s, os::DWORD type, os::DWORD peekError) {
-    s.fileType = type;
-    RefusePeeks(s, peekError);
-    s.readFile = [](os::HANDLE, void* buffer, os::DWORD size, os::DWORD* read) {
-        std::string& left = fake::State().pipe.waiting;
-        *read = static_cast<os::DWORD>(std::min<size_t>(size, left.size()));
-        memcpy(buffer, left.data(), *read);
-        left.erase(0, *read);
-        return os::BOOL(1);
-    };
-}
 
 // What a Windows host can give the module, each as Windows documents it.
 const Condition CONDITIONS[] = {

@@ -47,65 +47,54 @@ class DeliveryTest : public ::testing::Test {
     }
 };
 
-TEST_F(DeliveryTest, ResultOf1008UnitsGoesIntoTheBuffer) {
-    std::u16string text(1008, u'x');
-    DeliverResult(&host.info, &call.call, text.c_str());
-    EXPECT_EQ(text, call.Result());
-    EXPECT_TRUE(host.requests.empty());
-}
-
-TEST_F(DeliveryTest, LongResultAcceptedLeavesTheBufferEmpty) {
-    Answer(1);
-    std::u16string text(1009, u'x');
-    DeliverResult(&host.info, &call.call, text.c_str());
-    ASSERT_EQ(1u, host.requests.size());
-    EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
-    EXPECT_EQ(text, host.requests[0].text);
-    EXPECT_EQ(u"", call.Result());
-}
-
-TEST_F(DeliveryTest, LongResultDeclinedIsCutTo1008) {
-    for (intptr_t answer : {0, 2, -1}) {
-        TestCall c(u"X");
-        Answer(answer);
-        std::u16string text(5000, u'y');
-        DeliverResult(&host.info, &c.call, text.c_str());
-        EXPECT_EQ(std::u16string(1008, u'y'), c.Result()) << answer;
-        EXPECT_TRUE(c.GuardIntact());
-    }
-}
-
-TEST_F(DeliveryTest, SliceOf1008UnitsAllocatesNothing) {
-    std::u16string text = std::u16string(1008, u'a') + u"bcd";
-    DeliverSlice(&host.info, &call.call, text.c_str(), 1008);
-    EXPECT_EQ(std::u16string(1008, u'a'), call.Result());
-    EXPECT_EQ(0u, fake::Count("HeapAlloc"));
-    EXPECT_TRUE(host.requests.empty());
-}
-
-TEST_F(DeliveryTest, LongSliceAcceptedIsAnExactCopyAndTheBufferIsUntouched) {
-    Answer(1);
-    std::u16string text = std::u16string(1009, u'a') + u"TAIL";
-    DeliverSlice(&host.info, &call.call, text.c_str(), 1009);
-    ASSERT_EQ(1u, host.requests.size());
-    EXPECT_EQ(std::u16string(1009, u'a'), host.requests[0].text);
-    ASSERT_EQ(1u, fake::State().allocationSizes.size());
-    EXPECT_EQ(1010u * 2, fake::State().allocationSizes[0]);
-    EXPECT_TRUE(fake::State().liveBlocks.empty()) << "the copy is freed";
-    EXPECT_TRUE(call.ResultUntouched());
-}
-
-TEST_F(DeliveryTest, LongSliceDeclinedOrUnallocatedIsCutTo1008) {
-    for (bool allocationFails : {false, true}) {
+// A value of up to 1008 units goes into the buffer; a longer one is offered
+// to the host, and cut to 1008 units unless the host answers 1. A long slice
+// is offered from an exact copy, freed afterwards; without the copy it is cut.
+TEST_F(DeliveryTest, LongValuesAreOfferedAndCutTo1008UnlessTaken) {
+    struct Case {
+        bool slice;
+        size_t units;
+        intptr_t answer;
+        bool allocationFails;
+    };
+    const Case cases[] = {
+        {false, 1008, 0, false}, {false, 1009, 1, false},  {false, 5000, 0, false},
+        {false, 5000, 2, false}, {false, 5000, -1, false}, {true, 1008, 0, false},
+        {true, 1009, 1, false},  {true, 1009, 0, false},   {true, 1009, 0, true},
+    };
+    // The slices end before a tail that must not be offered.
+    const std::u16string text = std::u16string(5000, u'y') + u"TAIL";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "slice " << c.slice << ", " << c.units << " units, answer " << c.answer
+                     << ", allocation fails " << c.allocationFails);
         fake::Reset();
-        TestCall c(u"X");
-        Answer(0);
-        if (allocationFails) fake::FailNth("HeapAlloc", 1);
-        std::u16string text(3000, u'z');
-        DeliverSlice(&host.info, &c.call, text.c_str(), 1009);
-        EXPECT_EQ(std::u16string(1008, u'z'), c.Result());
+        host.requests.clear();
+        Answer(c.answer);
+        if (c.allocationFails) fake::FailNth("HeapAlloc", 1);
+        TestCall fresh(u"X");
+        if (c.slice)
+            DeliverSlice(&host.info, &fresh.call, text.c_str(), c.units);
+        else
+            DeliverResult(&host.info, &fresh.call, text.substr(0, c.units).c_str());
+        bool offered = c.units > 1008 && !c.allocationFails, taken = offered && c.answer == 1;
+        ASSERT_EQ(offered ? 1u : 0u, host.requests.size());
+        if (offered) {
+            EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
+            EXPECT_EQ(text.substr(0, c.units), host.requests[0].text);
+        }
+        if (c.slice && taken) {
+            EXPECT_TRUE(fresh.ResultUntouched());
+            EXPECT_EQ(std::vector<size_t>{1010u * 2}, fake::State().allocationSizes);
+        } else {
+            EXPECT_EQ(taken ? std::u16string() : text.substr(0, std::min(c.units, size_t{1008})),
+                      fresh.Result());
+        }
+        if (c.slice && c.units <= 1008) {
+            EXPECT_EQ(0u, fake::Count("HeapAlloc"));
+        }
         EXPECT_TRUE(fake::State().liveBlocks.empty());
-        EXPECT_TRUE(c.GuardIntact());
+        EXPECT_TRUE(fresh.GuardIntact());
     }
 }
 

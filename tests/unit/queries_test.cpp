@@ -5,13 +5,17 @@
 
 namespace {
 
-constexpr os::DWORD DRIVE_C = 1u << 2, DRIVE_D = 1u << 3, DRIVE_E = 1u << 4;
-
 class QueriesTest : public ::testing::Test {
   protected:
     void SetUp() override { fake::Reset(); }
     TestHost host;
     int32_t Run(TestCall& call) { return RunCall(host, call); }
+    // A fresh world with drives C, D and E.
+    static fake::Platform& ThreeDrives() {
+        fake::Reset();
+        fake::State().logicalDrives = 1u << 2 | 1u << 3 | 1u << 4;
+        return fake::State();
+    }
 };
 
 // The thread's error mode, starting from `mode`, in force at every volume,
@@ -60,9 +64,7 @@ TEST_F(QueriesTest, FindDriveKeysInOrder) {
         {"nothing matches", {u"Q:", u"R:"}, -1, u""},
     };
     for (const FindCase& c : cases) {
-        fake::Reset();
-        auto& s = fake::State();
-        s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
+        auto& s = ThreeDrives();
         s.fileAttributes[u"c:"] = os::FILE_ATTRIBUTE_DIRECTORY;
         s.fileAttributes[u"C:\\Windows"] = os::FILE_ATTRIBUTE_DIRECTORY;
         s.volumes[u'C'] = {u"SYSTEM", 0x11112222};
@@ -77,8 +79,7 @@ TEST_F(QueriesTest, FindDriveKeysInOrder) {
 }
 
 TEST_F(QueriesTest, FindDriveReadsTheMaskOnceAndSkipsUnreadableVolumes) {
-    auto& s = fake::State();
-    s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
+    auto& s = ThreeDrives();
     s.volumes[u'C'] = {u"X", 1};
     s.volumes[u'E'] = {u"X", 2};
     fake::FailNth("GetVolumeInformationW", 1); // C, for the whole call
@@ -91,11 +92,8 @@ TEST_F(QueriesTest, FindDriveReadsTheMaskOnceAndSkipsUnreadableVolumes) {
     for (const auto& c : s.calls)
         if (c.op == fake::Op::GetVolumeInformationW) {
             roots.push_back(c.text);
-            EXPECT_EQ(260, c.args[0]);
-            EXPECT_EQ(0, c.args[1]); // no component length, flags or name wanted
-            EXPECT_EQ(0, c.args[2]);
-            EXPECT_EQ(0, c.args[3]);
-            EXPECT_EQ(0, c.args[4]);
+            EXPECT_EQ((std::vector<intptr_t>{260, 0, 0, 0, 0}), fake::Args(c))
+                << "no component length, flags or name wanted";
         }
     EXPECT_EQ((std::vector<std::u16string>{u"C:\\", u"D:\\", u"E:\\"}), roots);
 }
@@ -118,9 +116,7 @@ TEST_F(QueriesTest, FindDriveAsksEachDriveOnceWithoutSystemBoxes) {
         {{u"C:\\Windows"}, 1, 0},
     };
     for (const Case& c : cases) {
-        fake::Reset();
-        auto& s = fake::State();
-        s.logicalDrives = DRIVE_C | DRIVE_D | DRIVE_E;
+        auto& s = ThreeDrives();
         s.fileAttributes[u"C:\\Windows"] = os::FILE_ATTRIBUTE_DIRECTORY;
         s.volumes[u'C'] = {u"SYSTEM", 1};
         s.volumes[u'E'] = {u"BACKUP", 2};
@@ -240,10 +236,9 @@ TEST_F(QueriesTest, ClipboardLongTextIsOfferedOnceTheClipboardIsClosed) {
         }
         EXPECT_EQ(s.clipboardText.substr(0, c.resultUnits), call.Result()) << c.units;
         EXPECT_TRUE(call.GuardIntact());
-        EXPECT_EQ(std::vector<std::string>({"OpenClipboard", "GetClipboardData", "GlobalLock",
-                                            "GlobalUnlock", "CloseClipboard"}),
-                  fake::Ops({"OpenClipboard", "GetClipboardData", "GlobalLock", "GlobalUnlock",
-                             "CloseClipboard"}));
+        const std::vector<std::string> ops = {"OpenClipboard", "GetClipboardData", "GlobalLock",
+                                              "GlobalUnlock", "CloseClipboard"};
+        EXPECT_EQ(ops, fake::Ops(ops));
         EXPECT_EQ("", fake::StillOpen());
     }
 }

@@ -2,34 +2,26 @@
 #include "platform/testing/fake_platform.h"
 #include "platform/win32_emulation/codepage.h"
 #include "streams/wide_text_buffer.h"
+#include "tests/support/fake_log.h"
 #include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <string.h>
 
 namespace {
 
-std::u16string Utf16(const std::string& utf8) {
-    std::u16string out;
-    for (size_t i = 0; i < utf8.size();) {
-        unsigned char b = utf8[i];
-        uint32_t cp = b;
-        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-        if (extra > 0) cp = b & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k)
-            cp = (cp << 6) | (utf8[i + k] & 0x3F);
-        i += extra + 1;
-        if (cp >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-    }
-    return out;
+const std::vector<std::u16string> UTF8 = {u"", u"utf8"}, NOWAIT = {u"", u"nowait"};
+
+// The input decoded as one piece: what a value put together across reads
+// must equal.
+std::u16string Whole(const std::string& input) {
+    auto size = static_cast<int32_t>(input.size());
+    std::u16string whole(input.size(), u'#');
+    whole.resize(
+        static_cast<size_t>(DecodeBytes(os::CP_UTF8, input.data(), size, &whole[0], size)));
+    return whole;
 }
 
 // The blocks that held a value of `bytes` of input: moved a number of times
@@ -61,20 +53,15 @@ class StdInTest : public ::testing::Test {
             return host.requests.back().text;
         return call->Result();
     }
-    std::vector<intptr_t> ReadSizes() {
-        std::vector<intptr_t> sizes;
-        for (const fake::Call& c : fake::State().calls)
-            if (c.op == fake::Op::ReadFile) sizes.push_back(c.args[1]);
-        return sizes;
-    }
-    void ResetHost() {
+    static std::vector<intptr_t> ReadSizes() { return ArgOfEach(fake::Op::ReadFile, 1); }
+    // A new run: the fake reset and a host that takes long values, or none.
+    void Fresh(bool accepting = true) {
+        fake::Reset();
         host.requests.clear();
-        host.answer = nullptr;
-        accept = false;
-    }
-    void AcceptLongResults() {
-        accept = true;
-        host.answer = [](int32_t code, void*) { return code == HOSTREQ_LONGRESULT ? 1 : 0; };
+        accept = accepting;
+        host.answer = [this](int32_t code, void*) {
+            return accept && code == HOSTREQ_LONGRESULT ? 1 : 0;
+        };
     }
 
     TestHost host;
@@ -102,15 +89,13 @@ TEST_F(StdInTest, OptionWordsAreSubstringsOfTheSecondParameterOn) {
         {{u"", u"x", u"nowait", u"y"}, false, false},
     };
     for (const Case& c : cases) {
-        fake::Reset();
+        Fresh(false);
         fake::State().pipe = {"hi", {}, false};
         EXPECT_EQ(u"hi", Run(c.params));
         std::vector<intptr_t> sizes = ReadSizes();
         ASSERT_FALSE(sizes.empty());
         EXPECT_EQ(c.waits ? 1023 : 2, sizes[0]) << c.params.size();
-        const fake::Call* convert = nullptr;
-        for (const fake::Call& k : fake::State().calls)
-            if (k.op == fake::Op::MultiByteToWideChar) convert = &k;
+        const fake::Call* convert = LastCall(fake::Op::MultiByteToWideChar);
         ASSERT_NE(nullptr, convert);
         EXPECT_EQ(c.utf8 ? 65001 : 0, convert->args[0]);
         EXPECT_EQ(c.utf8 ? 0 : 1, convert->args[1]);
@@ -122,9 +107,7 @@ TEST_F(StdInTest, ClosedPipeOf3000BytesIsReadAs1023_1024_953) {
     for (int i = 0; i < 3000; ++i)
         input += static_cast<char>('a' + i % 26);
     for (bool hostTakes : {true, false}) {
-        fake::Reset();
-        ResetHost();
-        if (hostTakes) AcceptLongResults();
+        Fresh(hostTakes);
         fake::State().pipe = {input, {}, false};
         std::u16string value = Run();
         EXPECT_EQ(U(hostTakes ? input : input.substr(0, 1008)), value);
@@ -144,19 +127,19 @@ TEST_F(StdInTest, OneReadOfInputIsTheValueWithoutAnOffer) {
 
 TEST_F(StdInTest, NoWaitTakesOnlyWhatIsWaiting) {
     fake::State().pipe = {"", {"later"}, true};
-    EXPECT_EQ(u"", Run({u"", u"nowait"}));
+    EXPECT_EQ(u"", Run(NOWAIT));
     EXPECT_EQ(0u, fake::Count("ReadFile"));
 
     fake::Reset();
     fake::State().pipe = {std::string(300, 'w'), {"later"}, true};
-    EXPECT_EQ(U(std::string(300, 'w')), Run({u"", u"nowait"}));
+    EXPECT_EQ(U(std::string(300, 'w')), Run(NOWAIT));
     EXPECT_EQ((std::vector<intptr_t>{300}), ReadSizes());
 }
 
 TEST_F(StdInTest, SlowWriterIsReadWithBlockingReadsAndNoPauses) {
+    Fresh();
     fake::State().pipe = {"", {"abc", "def", std::string(1500, 'g')}, false};
-    AcceptLongResults();
-    EXPECT_EQ(U("abcdef" + std::string(1500, 'g')), Run({u"", u"utf8"}));
+    EXPECT_EQ(U("abcdef" + std::string(1500, 'g')), Run(UTF8));
     EXPECT_EQ(0u, fake::Count("Sleep"));
     EXPECT_EQ((std::vector<intptr_t>{1023, 1024, 1024, 476}), ReadSizes());
 }
@@ -176,22 +159,20 @@ TEST_F(StdInTest, CharactersCutByAReadArePutTogether) {
         {std::string(1023 + 1024 - 1, 'a') + e},
     };
     for (const Case& c : cases) {
-        fake::Reset();
-        AcceptLongResults();
+        Fresh();
         fake::State().pipe = {c.input, {}, false};
-        std::u16string value = Run({u"", u"utf8"});
-        EXPECT_EQ(Utf16(c.input), value) << c.input.size();
+        std::u16string value = Run(UTF8);
+        EXPECT_EQ(Whole(c.input), value) << c.input.size();
         EXPECT_EQ(std::u16string::npos, value.find(u'\uFFFD'));
     }
 }
 
 TEST_F(StdInTest, InputEndingInsideACharacterEndsInAReplacement) {
     fake::State().pipe = {"ab\xE2\x82", {}, false};
-    EXPECT_EQ(u"ab\uFFFD", Run({u"", u"utf8"}));
-    fake::Reset();
+    EXPECT_EQ(u"ab\uFFFD", Run(UTF8));
+    Fresh();
     fake::State().pipe = {"", {std::string(1023, 'a'), "b\xF0\x9F"}, false};
-    AcceptLongResults();
-    EXPECT_EQ(U(std::string(1023, 'a') + "b") + u"\uFFFD", Run({u"", u"utf8"}));
+    EXPECT_EQ(U(std::string(1023, 'a') + "b") + u"\uFFFD", Run(UTF8));
 }
 
 TEST_F(StdInTest, InvalidBytesCutByAReadAreReadAsInOnePiece) {
@@ -201,15 +182,9 @@ TEST_F(StdInTest, InvalidBytesCutByAReadAreReadAsInOnePiece) {
     for (const std::string& tail : tails) {
         for (size_t before : {1020, 1021, 1022}) {
             std::string input = std::string(before, 'a') + tail;
-            auto size = static_cast<int32_t>(input.size());
-            std::u16string whole(input.size(), u'#');
-            whole.resize(
-                static_cast<size_t>(DecodeBytes(os::CP_UTF8, input.data(), size, &whole[0], size)));
-            fake::Reset();
-            ResetHost();
-            AcceptLongResults();
+            Fresh();
             fake::State().pipe = {input, {}, false};
-            EXPECT_EQ(whole, Run({u"", u"utf8"})) << testing::PrintToString(tail) << before;
+            EXPECT_EQ(Whole(input), Run(UTF8)) << testing::PrintToString(tail) << before;
         }
     }
 }
@@ -219,13 +194,12 @@ TEST_F(StdInTest, ZeroBytesAreLeftOutAndTheRestKept) {
                         "\xC3" + std::string("\0", 1) + "\xA9" + "end";
     std::string expected = "abcd" + std::string(1020, 'x') + "\xC3\xA9" + "end";
     for (int split : {0, 3, 1023, 1025, 1027, 1028}) {
-        fake::Reset();
-        AcceptLongResults();
+        Fresh();
         fake::State().pipe =
             split == 0
                 ? fake::Platform::Pipe{input, {}, false}
                 : fake::Platform::Pipe{"", {input.substr(0, split), input.substr(split)}, false};
-        EXPECT_EQ(Utf16(expected), Run({u"", u"utf8"})) << split;
+        EXPECT_EQ(Whole(expected), Run(UTF8)) << split;
     }
 }
 
@@ -240,10 +214,9 @@ TEST_F(StdInTest, AZeroByteIsFoundWhereverItStands) {
         input[at] = 0;
         std::string expected = letters;
         expected.erase(at, 1);
-        fake::Reset();
-        AcceptLongResults();
+        Fresh();
         fake::State().pipe = {input, {}, false};
-        ASSERT_EQ(Utf16(expected), Run()) << at;
+        ASSERT_EQ(Whole(expected), Run()) << at;
     }
 }
 
@@ -282,9 +255,7 @@ TEST_F(StdInTest, FailuresDeliverWhatWasCollected) {
         {"MultiByteToWideChar", 3, U(input.substr(0, 2047))},
     };
     for (const Case& c : cases) {
-        fake::Reset();
-        ResetHost();
-        AcceptLongResults();
+        Fresh();
         // A conversion that fails fails again without flags; a growth refused
         // is asked again for what is needed.
         if (std::string(c.op) == "MultiByteToWideChar" || std::string(c.op) == "HeapReAlloc")
@@ -388,9 +359,8 @@ TEST(WideTextBuffer, GrowsToTheLargestCapacityAndRetriesWhatIsNeeded) {
 // text.
 TEST_F(StdInTest, ALargeInputGrowsTheBlockGeometrically) {
     for (size_t bytes : {size_t{1} << 20, size_t{4} << 20}) {
-        fake::Reset();
+        Fresh();
         fake::State().logCalls = false;
-        AcceptLongResults();
         fake::State().pipe = {std::string(bytes, 'w'), {}, false};
         EXPECT_EQ(bytes, Run().size());
         ExpectGeometricGrowth(bytes);
@@ -418,31 +388,12 @@ TEST_F(StdInTest, InputThatNoPeekMeasuresIsReadToItsEnd) {
         {os::FILE_TYPE_CHAR, os::ERROR_INVALID_HANDLE, true, 1023},
     };
     for (const Case& c : cases) {
-        fake::Reset();
-        ResetHost();
-        AcceptLongResults();
-        auto& s = fake::State();
-        s.fileType = c.type;
-        std::string input(all, 'f');
-        s.peekNamedPipe = [&](os::HANDLE, os::DWORD*) {
-            s.lastError = c.peekError;
-            return os::BOOL(0);
-        };
-        // A file's end is a read of nothing.
-        s.readFile = [&](os::HANDLE, void* buffer, os::DWORD size, os::DWORD* read) {
-            size_t n = std::min<size_t>(size, input.size());
-            memcpy(buffer, input.data(), n);
-            input.erase(0, n);
-            *read = static_cast<os::DWORD>(n);
-            return os::BOOL(1);
-        };
-        call = std::make_unique<TestCall>(u"STDIN",
-                                          c.waiting ? std::vector<std::u16string>{}
-                                                    : std::vector<std::u16string>{u"", u"nowait"});
-        EXPECT_EQ(1, RunCall(host, *call));
-        std::u16string value = host.requests.empty() ? call->Result() : host.requests.back().text;
+        Fresh();
+        ReadsToTheEnd(fake::State(), c.type, c.peekError);
+        fake::State().pipe.waiting = std::string(all, 'f');
+        std::u16string value = Run(c.waiting ? std::vector<std::u16string>{} : NOWAIT);
         EXPECT_EQ(std::u16string(c.delivered, u'f'), value) << c.type << " " << c.peekError;
-        EXPECT_TRUE(s.liveBlocks.empty());
+        EXPECT_TRUE(fake::State().liveBlocks.empty());
     }
 }
 
@@ -455,12 +406,10 @@ TEST_F(StdInTest, TheUtf8AnsiCodePageIsReadAsUtf8) {
                                   std::string(1021, 'x') + euro + "z",
                                   std::string(1023 + 1023, 'x') + e, std::string(3000, 'a') + e};
     for (const std::string& input : inputs) {
-        fake::Reset();
-        ResetHost();
-        AcceptLongResults();
+        Fresh();
         fake::State().ansiCodePage = os::CP_UTF8;
         fake::State().pipe = {input, {}, false};
-        EXPECT_EQ(Utf16(input), Run()) << input.size();
+        EXPECT_EQ(Whole(input), Run()) << input.size();
         for (const fake::Call& k : fake::State().calls)
             if (k.op == fake::Op::MultiByteToWideChar) {
                 EXPECT_EQ((std::vector<intptr_t>{0, 0}),

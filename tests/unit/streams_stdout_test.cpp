@@ -1,13 +1,17 @@
 #include "module/handlers.h"
 #include "platform/testing/fake_platform.h"
+#include "tests/support/fake_log.h"
 #include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
+
+#include <numeric>
 
 namespace {
 
 constexpr intptr_t OUT = -11;
 constexpr intptr_t ERR = -12;
+using Params = std::vector<std::u16string>;
 
 class StdOutTest : public ::testing::Test {
   protected:
@@ -19,12 +23,7 @@ class StdOutTest : public ::testing::Test {
         EXPECT_TRUE(call.ResultUntouched());
         return result;
     }
-    std::vector<intptr_t> WriteSizes() {
-        std::vector<intptr_t> sizes;
-        for (const fake::Call& c : fake::State().calls)
-            if (c.op == fake::Op::WriteFile) sizes.push_back(c.args[1]);
-        return sizes;
-    }
+    static std::vector<intptr_t> WriteSizes() { return ArgOfEach(fake::Op::WriteFile, 1); }
     std::string& Out(intptr_t handle = OUT) { return fake::State().written[handle]; }
 
     TestHost host;
@@ -76,43 +75,29 @@ std::vector<intptr_t> Sizes(std::initializer_list<std::pair<size_t, intptr_t>> r
     return sizes;
 }
 
-std::u16string Repeat(const std::u16string& text, size_t times) {
-    std::u16string out;
-    for (size_t i = 0; i < times; ++i)
-        out += text;
-    return out;
-}
-
 TEST_F(StdOutTest, LongTextsGoOutInPiecesOf1024Units) {
     struct Case {
-        std::u16string text;
-        bool utf8;
+        Params params;
         std::vector<intptr_t> writes;
     };
     const Case cases[] = {
-        {std::u16string(4095, u'a'), false, {4095}},
-        {std::u16string(4096, u'a'), false, {1024, 1024, 1024, 1024}},
-        {std::u16string(5000, u'a'), false, {1024, 1024, 1024, 1024, 904}},
-        {std::u16string(1500, u'\u20AC'), true, {3072, 1428}},
-        {std::u16string(1365, u'\u20AC'), true, {4095}},
+        {{std::u16string(4095, u'a')}, {4095}},
+        {{std::u16string(4096, u'a')}, {1024, 1024, 1024, 1024}},
+        {{std::u16string(5000, u'a')}, {1024, 1024, 1024, 1024, 904}},
+        {{u"-utf8", std::u16string(1500, u'\u20AC')}, {3072, 1428}},
+        {{u"-utf8", std::u16string(1365, u'\u20AC')}, {4095}},
         // Texts measured a window at a time: pieces run on across windows.
-        {std::u16string(8192, u'a'), false, Sizes({{8, 1024}})},
-        {std::u16string(8193, u'a'), false, Sizes({{8, 1024}, {1, 1}})},
-        {std::u16string(20000, u'a'), false, Sizes({{19, 1024}, {1, 544}})},
+        {{std::u16string(8192, u'a')}, Sizes({{8, 1024}})},
+        {{std::u16string(8193, u'a')}, Sizes({{8, 1024}, {1, 1}})},
+        {{std::u16string(20000, u'a')}, Sizes({{19, 1024}, {1, 544}})},
         // Every piece that would end on a pair's first half is one unit short.
-        {u"a" + Repeat(u"\U0001F600", 5000), false, Sizes({{1, 1023}, {8, 1024}, {1, 786}})},
+        {{u"a" + Repeat(u"\U0001F600", 5000)}, Sizes({{1, 1023}, {8, 1024}, {1, 786}})},
     };
     for (const Case& c : cases) {
         fake::Reset();
-        std::vector<std::u16string> params;
-        if (c.utf8) params.push_back(u"-utf8");
-        params.push_back(c.text);
-        Run(u"STDOUT", params);
-        EXPECT_EQ(c.writes, WriteSizes()) << c.text.size();
-        size_t total = 0;
-        for (intptr_t n : c.writes)
-            total += n;
-        EXPECT_EQ(total, Out().size());
+        Run(u"STDOUT", c.params);
+        EXPECT_EQ(c.writes, WriteSizes()) << c.params.back().size();
+        EXPECT_EQ(std::accumulate(c.writes.begin(), c.writes.end(), size_t{0}), Out().size());
     }
 }
 
@@ -120,10 +105,7 @@ TEST_F(StdOutTest, ASurrogatePairIsNeverSplitBetweenPieces) {
     std::u16string text = std::u16string(1023, u'a') + u"\U0001F600" + std::u16string(3100, u'b');
     for (bool utf8 : {true, false}) {
         fake::Reset();
-        std::vector<std::u16string> params;
-        if (utf8) params.push_back(u"-utf8");
-        params.push_back(text);
-        Run(u"STDOUT", params);
+        Run(u"STDOUT", utf8 ? Params{u"-utf8", text} : Params{text});
         std::string expected =
             std::string(1023, 'a') + (utf8 ? "\xF0\x9F\x98\x80" : "??") + std::string(3100, 'b');
         EXPECT_EQ(expected, Out());
