@@ -20,6 +20,40 @@ struct ProcessResult {
     std::string err;
 };
 
+// A started child whose standard input stays open for the caller to write
+// into, pause and close when it likes (options.input is not written).
+class ChildProcess {
+  public:
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const ProcessOptions& options = {});
+    ~ChildProcess() {
+        CloseInput();
+        Finish();
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Write(const std::string& bytes); // all of them, waiting while the pipe is full
+    void CloseInput();
+    // Writes `input` and closes standard input (without input, it stays as
+    // the caller left it until the child ends), collects standard output and
+    // error until the child ends, and waits for it.
+    ProcessResult Finish(const std::string& input = "");
+
+  private:
+    void CloseAll();
+    ProcessResult result_;
+#if defined(_WIN32)
+    void *process_ = nullptr, *in_ = nullptr, *out_ = nullptr, *err_ = nullptr;
+#else
+    std::string program_;
+    int pid_ = -1, in_ = -1, out_ = -1, err_ = -1, report_ = -1;
+#endif
+};
+
+// exitCode is the child's exit status; a child killed by a signal gives
+// 128 + the signal number; a program that cannot be started gives -1 with the
+// reason in err.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const ProcessOptions& options = {});
 
