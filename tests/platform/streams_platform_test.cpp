@@ -21,21 +21,28 @@ namespace {
 constexpr os::DWORD STDIN_ID = static_cast<os::DWORD>(-10);
 constexpr os::DWORD STDOUT_ID = static_cast<os::DWORD>(-11);
 
-// A pipe standing in for a standard handle while it lives; the test holds
-// the other end.
+// A pipe, or the file `path` opened for reading, standing in for a standard
+// handle while it lives; the test holds the pipe's other end.
 class StdPipe {
   public:
-    explicit StdPipe(os::DWORD id) : id_(id) {
+    explicit StdPipe(os::DWORD id, const char* path = nullptr) : id_(id) {
 #if defined(_WIN32)
-        HANDLE read, write;
-        EXPECT_TRUE(CreatePipe(&read, &write, nullptr, 0));
+        HANDLE read = nullptr, write = nullptr;
+        if (path == nullptr)
+            EXPECT_TRUE(CreatePipe(&read, &write, nullptr, 0));
+        else
+            EXPECT_NE(INVALID_HANDLE_VALUE, read = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ,
+                                                               nullptr, OPEN_EXISTING, 0, nullptr));
         saved_ = GetStdHandle(id);
         mine_ = id == STDIN_ID ? read : write;
         other_ = id == STDIN_ID ? write : read;
         SetStdHandle(id, mine_);
 #else
-        int fds[2];
-        EXPECT_EQ(0, pipe(fds));
+        int fds[2] = {-1, -1};
+        if (path == nullptr)
+            EXPECT_EQ(0, pipe(fds));
+        else
+            EXPECT_LE(0, fds[0] = open(path, O_RDONLY)) << path;
         fd_ = id == STDIN_ID ? 0 : 1;
         saved_ = dup(fd_);
         dup2(id == STDIN_ID ? fds[0] : fds[1], fd_);
@@ -144,32 +151,15 @@ TEST(StreamsPlatform, PeekFailsOnAFile) {
     ASSERT_NE(nullptr, file);
     fputs("abc", file);
     fclose(file);
-#if defined(_WIN32)
-    HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    SetStdHandle(STD_INPUT_HANDLE, h);
-#else
-    int saved = dup(0);
-    int fd = open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    dup2(fd, 0);
-    close(fd);
-#endif
-    EXPECT_FALSE(Peek().ok);
-    bool ok = false;
-    EXPECT_EQ("abc", Read(1023, &ok));
-    EXPECT_TRUE(ok);
-    EXPECT_EQ("", Read(1023, &ok)); // the end of a file is a read of nothing
-    EXPECT_TRUE(ok);
-#if defined(_WIN32)
-    SetStdHandle(STD_INPUT_HANDLE, saved);
-    CloseHandle(h);
-#else
-    dup2(saved, 0);
-    close(saved);
-#endif
+    {
+        StdPipe in(STDIN_ID, path.c_str());
+        EXPECT_FALSE(Peek().ok);
+        bool ok = false;
+        EXPECT_EQ("abc", Read(1023, &ok));
+        EXPECT_TRUE(ok);
+        EXPECT_EQ("", Read(1023, &ok)); // the end of a file is a read of nothing
+        EXPECT_TRUE(ok);
+    }
     remove(path.c_str());
 }
 
