@@ -1,13 +1,13 @@
 // FINDDRIVE, CLIPPEDTEXT and VERSION through murlin-host: natively over the
 // POSIX stand-ins (MURLIN_DRIVES, MURLIN_CLIPBOARD, uname), under Wine over
 // the real drives, clipboard and version.
+#include "tests/support/clipboard.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -193,28 +193,10 @@ TEST(WineDrives, FoundByTheLabelAndSerialNumberWineReports) {
     EXPECT_EQ((Outcome{0, "c:"}), Line("%*finddrive(c:\\windows)"));
 }
 
-// Puts text on the real clipboard, as another program would.
-bool SetClipboardText(const std::wstring& text) {
-    if (!::OpenClipboard(nullptr)) return false;
-    ::EmptyClipboard();
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
-    bool ok = memory != nullptr;
-    if (ok) {
-        std::memcpy(::GlobalLock(memory), text.c_str(), bytes);
-        ::GlobalUnlock(memory);
-        ok = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-        if (!ok) ::GlobalFree(memory);
-    }
-    ::CloseClipboard();
-    return ok;
-}
-
 TEST(WineClipboard, ClippedTextFromTheRealClipboard) {
-    ASSERT_TRUE(SetClipboardText(L"h\u00E9llo,\tworld"));
+    ASSERT_TRUE(PutOnClipboard(u"h\u00E9llo,\tworld"));
     EXPECT_EQ((Outcome{0, "[h\xC3\xA9llo,\tworld]"}), Line("[%*clippedtext(ignored)]"));
-    std::wstring longText(1500, L'k');
-    ASSERT_TRUE(SetClipboardText(longText));
+    ASSERT_TRUE(PutOnClipboard(std::u16string(1500, u'k')));
     EXPECT_EQ((Outcome{0, std::string(1500, 'k')}), Line("%*clippedtext()"));
     EXPECT_EQ((Outcome{0, std::string(1008, 'k')}),
               Line("%*clippedtext()", {}, {"--decline-long-results"}));
