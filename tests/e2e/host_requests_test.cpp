@@ -27,7 +27,7 @@ void Check(const RequestCase cases[], size_t n) {
     for (size_t i = 0; i < n; ++i) {
         const RequestCase& c = cases[i];
         ProcessResult r = RunHost(WithTestModule(c.args));
-        std::string where = c.args.back();
+        std::string where = c.args.front() + " ... " + c.args.back();
         EXPECT_EQ(c.exitCode, r.exitCode) << where << "\n" << r.err;
         EXPECT_EQ(c.out, r.out) << where;
         EXPECT_EQ(c.err, r.err) << where;
@@ -113,17 +113,16 @@ TEST(HostTrace, ShowsCallsRequestsAndResults) {
 
 TEST(HostCalls, FailuresInsideRequestsEndTheRun) {
     // The module goes on; the run ends after the line with the failure's status.
-    ProcessResult r = RunHost(WithTestModule({"%*execute(%%*nosuch())", "never"}));
-    EXPECT_EQ(3, r.exitCode);
-    EXPECT_EQ("0\n", r.out);
-    EXPECT_NE(std::string::npos, r.err.find("NOSUCH")) << r.err;
-    r = RunHost(WithTestModule({"%*expandinfo(%%*fail())"}));
-    EXPECT_EQ(1, r.exitCode);
-    EXPECT_EQ("0,8,intact\n", r.out); // the buffer keeps the macro text
-    r = RunHost(WithTestModule({"%*fail()", "never"}));
-    EXPECT_EQ(1, r.exitCode);
-    EXPECT_EQ("", r.out);
-    EXPECT_EQ("%*Fail() always fails\n", r.err);
+    const RequestCase cases[] = {
+        {{"%*execute(%%*nosuch())", "never"},
+         3,
+         "0\n",
+         "murlin-host: no module serves the function %*NOSUCH\n"},
+        // The buffer keeps the macro text.
+        {{"%*expandinfo(%%*fail())"}, 1, "0,8,intact\n", "%*Fail() always fails\n"},
+        {{"%*fail()", "never"}, 1, "", "%*Fail() always fails\n"},
+    };
+    Check(cases, sizeof cases / sizeof cases[0]);
 }
 
 TEST(HostCalls, ModulesAreAskedInLoadOrder) {
