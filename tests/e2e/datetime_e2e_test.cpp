@@ -141,7 +141,7 @@ TEST(NowDateTimeEndToEnd, AnEraAfter2019ComesFromThePlatformsList) {
     }
     {
         EraList eras;
-        ProcessResult r = RunHost({line}, ProcessOptions{eras.Env(), "", ""});
+        ProcessResult r = RunHost({line}, ProcessOptions{eras.Env(), ""});
         EXPECT_EQ(0, r.exitCode) << r.err;
         EXPECT_EQ(std::string("2031 K02 ") + KOMEI + "02\n", r.out);
     }

@@ -160,7 +160,6 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         AppendQuoted(commandLine, Widen(arg));
     }
     std::wstring environment = EnvironmentBlock(options.env);
-    std::wstring directory = Widen(options.workingDirectory);
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -169,10 +168,9 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
-    if (piped &&
-        !::CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                          CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, &environment[0],
-                          directory.empty() ? nullptr : directory.c_str(), &startup, &process))
+    if (piped && !::CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                   CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, &environment[0],
+                                   nullptr, &startup, &process))
         result_.err = ErrorText("CreateProcessW");
     for (HANDLE h : {inRead, outWrite, errWrite})
         if (h != nullptr) ::CloseHandle(h);
@@ -294,21 +292,14 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     // A child that has closed its standard input must not kill us with SIGPIPE.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const char* directory =
-        options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
     pid_ = ::fork();
     if (pid_ == 0) {
         ::signal(SIGPIPE, SIG_DFL);
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
-        int failure = 0;
-        if (directory != nullptr && ::chdir(directory) != 0)
-            failure = errno;
-        else {
-            ::execve(path.c_str(), argv.data(), envp.data());
-            failure = errno;
-        }
+        ::execve(path.c_str(), argv.data(), envp.data());
+        int failure = errno;
         // The parent learns why through the report pipe (closed on exec).
         ssize_t ignored = ::write(report[1], &failure, sizeof failure);
         (void)ignored;

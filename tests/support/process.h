@@ -11,7 +11,6 @@
 struct ProcessOptions {
     std::vector<std::pair<std::string, std::string>> env; // added to the inherited environment
     std::string input; // written to standard input, which is then closed
-    std::string workingDirectory;
 };
 
 struct ProcessResult {
