@@ -9,16 +9,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <ostream>
+#include <fstream>
 #include <string>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <sys/utsname.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -127,10 +124,7 @@ TEST_F(NativeQueries, ClippedTextFromTheFile) {
     ProcessOptions o;
     o.env = {{"MURLIN_CLIPBOARD", dir_ + "/clip.txt"}};
     EXPECT_EQ((Outcome{0, ""}), Line("%*clippedtext()", o)) << "no file: no text";
-    FILE* f = std::fopen((dir_ + "/clip.txt").c_str(), "wb");
-    ASSERT_NE(nullptr, f);
-    std::fputs("h\xC3\xA9llo,\tworld", f);
-    std::fclose(f);
+    ASSERT_TRUE(std::ofstream(dir_ + "/clip.txt", std::ios::binary) << "h\xC3\xA9llo,\tworld");
     EXPECT_EQ((Outcome{0, "[h\xC3\xA9llo,\tworld]"}), Line("[%*clippedtext(ignored)]", o));
 }
 

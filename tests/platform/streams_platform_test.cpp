@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+
+#include <fstream>
 #include <string>
 
 #if defined(_WIN32)
@@ -147,10 +149,7 @@ TEST(StreamsPlatform, PeekShowsWhatWaitsAndFailsOnceTheWriterHasGoneAndAllIsRead
 
 TEST(StreamsPlatform, PeekFailsOnAFile) {
     std::string path = std::string(MURLIN_BUILD_DIR) + "/streams_platform_input.txt";
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, file);
-    fputs("abc", file);
-    fclose(file);
+    ASSERT_TRUE(std::ofstream(path, std::ios::binary) << "abc");
     {
         StdPipe in(STDIN_ID, path.c_str());
         EXPECT_FALSE(Peek().ok);
