@@ -24,7 +24,6 @@ extern char** environ;
 #endif
 
 #include <algorithm>
-#include <cstdlib>
 
 std::string HostProgramPath() {
 #if defined(_WIN32)
@@ -225,23 +224,6 @@ ProcessResult ChildProcess::Finish(const std::string& input) {
 
 namespace {
 
-// The program as execve wants it: a name without a slash is looked up in PATH.
-std::string Locate(const std::string& program) {
-    if (program.find('/') != std::string::npos) return program;
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(start, end - start);
-        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return program;
-}
-
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -254,7 +236,6 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     : program_(program) {
     // Everything the child needs is prepared before fork: after it, the
     // child calls only async-signal-safe functions.
-    std::string path = Locate(program);
     std::vector<std::string> argStrings;
     argStrings.push_back(program);
     argStrings.insert(argStrings.end(), args.begin(), args.end());
@@ -298,7 +279,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
-        ::execve(path.c_str(), argv.data(), envp.data());
+        ::execve(program.c_str(), argv.data(), envp.data());
         int failure = errno;
         // The parent learns why through the report pipe (closed on exec).
         ssize_t ignored = ::write(report[1], &failure, sizeof failure);

@@ -50,8 +50,8 @@ class ChildProcess {
 #endif
 };
 
-// exitCode is the child's exit status; a child killed by a signal gives
-// 128 + the signal number; a program that cannot be started gives -1 with the
+// `program` is a path, not looked up in PATH. exitCode is the child's exit status; a child killed
+// by a signal gives 128 + the signal number; a program that cannot be started gives -1 with the
 // reason in err.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const ProcessOptions& options = {});
