@@ -134,19 +134,13 @@ TEST(NowDateTimeEndToEnd, PrintsTheCurrentTimeWithItsEra) {
 TEST(NowDateTimeEndToEnd, AnEraAfter2019ComesFromThePlatformsList) {
     fs::path dated = MakeDatedFile();
     std::string line = "%*nowdatetime(\"Y g G\"," + dated.string() + ")";
-    {
-        ProcessResult r = RunHost({line});
-        EXPECT_EQ(0, r.exitCode) << r.err;
-        EXPECT_EQ(std::string("2031 R13 ") + REIWA + "13\n", r.out);
-    }
+    EXPECT_EQ(std::string("2031 R13 ") + REIWA + "13\n", HostOutput({line}));
     {
         EraList eras;
-        ProcessResult r = RunHost({line}, ProcessOptions{eras.Env(), ""});
-        EXPECT_EQ(0, r.exitCode) << r.err;
-        EXPECT_EQ(std::string("2031 K02 ") + KOMEI + "02\n", r.out);
+        EXPECT_EQ(std::string("2031 K02 ") + KOMEI + "02\n",
+                  HostOutput({line}, ProcessOptions{eras.Env(), ""}));
     }
-    ProcessResult access = RunHost({"%*nowdatetime(Y jH," + dated.string() + ",a)"});
-    EXPECT_EQ("2001 H13\n", access.out) << access.err;
+    EXPECT_EQ("2001 H13\n", HostOutput({"%*nowdatetime(Y jH," + dated.string() + ",a)"}));
     fs::remove(dated);
 }
 
@@ -164,12 +158,11 @@ TEST(NowDateTimeEndToEnd, AFolderGivesItsOwnTime) {
     ProcessOptions options;
     options.env = {{"MURLIN_DRIVES", "C=/;T=" + driveT.string()}};
     const std::string names[] = {dir.string(), dir.string() + "\\", "T:\\"};
-    for (const std::string& name : names) {
-        ProcessResult r =
-            RunHost({"%*nowdatetime(Y," + name + ")", "%*nowdatetime(Y," + name + ",a)"}, options);
-        EXPECT_EQ(0, r.exitCode) << r.err;
-        EXPECT_EQ("2031\n2001\n", r.out) << name;
-    }
+    for (const std::string& name : names)
+        EXPECT_EQ("2031\n2001\n",
+                  HostOutput({"%*nowdatetime(Y," + name + ")", "%*nowdatetime(Y," + name + ",a)"},
+                             options))
+            << name;
     fs::remove(dir);
 }
 

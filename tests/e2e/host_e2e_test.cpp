@@ -88,24 +88,19 @@ TEST_F(HostFiles, RunsTheLinesOfAUtf8File) {
     std::ofstream(std::filesystem::u8path(Path("lines.txt")), std::ios::binary)
         << "\xEF\xBB\xBF%*leftstr(\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E,2)\r\n*setcust _User:n=4\r\n"
            "n=%*getcust(_User:n)\n";
-    ProcessResult r =
-        RunHost({"--settings", Path("s.ini"), "first", "-f", Path("lines.txt"), "last"});
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ("first\n\xE6\x97\xA5\xE6\x9C\xAC\nn=4\nlast\n", r.out);
-    r = RunHost({"-f", Path("missing.txt")});
-    EXPECT_EQ(2, r.exitCode);
+    EXPECT_EQ("first\n\xE6\x97\xA5\xE6\x9C\xAC\nn=4\nlast\n",
+              HostOutput({"--settings", Path("s.ini"), "first", "-f", Path("lines.txt"), "last"}));
+    EXPECT_EQ(2, RunHost({"-f", Path("missing.txt")}).exitCode);
 }
 
 TEST_F(HostFiles, ConsecutiveRunsShareTheSettingsFile) {
     std::string settings = Path("settings.ini");
-    ProcessResult r =
-        RunHost({"--settings", settings, "[%*getcust(_User:menu)]", "*setcust _User:menu=1"});
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ("[]\n", r.out);
-    r = RunHost({"--settings", settings, "*customize K=on", "*setcust _User:menu=%*padding(2,1)"});
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    r = RunHost({"--settings", settings, "%*getcust(_User:menu) %*getcust(\"K\")"});
-    EXPECT_EQ("2 on\n", r.out);
+    EXPECT_EQ("[]\n", HostOutput({"--settings", settings, "[%*getcust(_User:menu)]",
+                                  "*setcust _User:menu=1"}));
+    EXPECT_EQ("", HostOutput({"--settings", settings, "*customize K=on",
+                              "*setcust _User:menu=%*padding(2,1)"}));
+    EXPECT_EQ("2 on\n",
+              HostOutput({"--settings", settings, "%*getcust(_User:menu) %*getcust(\"K\")"}));
 }
 
 TEST_F(HostFiles, TraceShowsWhatARotationAsks) {
@@ -135,8 +130,7 @@ TEST_F(HostFiles, TwoHostsRotatingAtOnceLoseNoStep) {
     second.join();
     EXPECT_EQ(0, first.exitCode) << first.err;
     EXPECT_EQ(0, other.exitCode) << other.err;
-    ProcessResult r = RunHost({"--settings", Path("settings.ini"), "%*getcust(_User:rid)"});
-    EXPECT_EQ("200\n", r.out) << r.err;
+    EXPECT_EQ("200\n", HostOutput({"--settings", Path("settings.ini"), "%*getcust(_User:rid)"}));
 }
 
 TEST_F(HostFiles, AHandWrittenSettingsFileKeepsEveryOtherLine) {
@@ -144,8 +138,7 @@ TEST_F(HostFiles, AHandWrittenSettingsFileKeepsEveryOtherLine) {
     std::ofstream(std::filesystem::u8path(settings), std::ios::binary)
         << "; kept by hand\r\n[murlin]\r\nno equals sign\r\n\xFF\xFE not UTF-8\r\n"
            "_User:a=1\r\n# the end\r\n";
-    ProcessResult r = RunHost({"--settings", settings, "*setcust _User:a=2", "*setcust _User:b=3"});
-    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("", HostOutput({"--settings", settings, "*setcust _User:a=2", "*setcust _User:b=3"}));
     EXPECT_EQ("; kept by hand\r\n[murlin]\r\nno equals sign\r\n\xFF\xFE not UTF-8\r\n"
               "_User:a=2\r\n# the end\r\n_User:b=3\r\n",
               Contents(settings));
@@ -158,28 +151,23 @@ TEST_F(HostFiles, DefaultSettingsFileUnderTheConfigurationDirectory) {
 #else
     options.env = {{"XDG_CONFIG_HOME", dir.Utf8()}};
 #endif
-    ProcessResult r = RunHost({"*setcust _User:x=\xC3\xA9t\xC3\xA9"}, options);
-    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("", HostOutput({"*setcust _User:x=\xC3\xA9t\xC3\xA9"}, options));
     EXPECT_NE(std::string::npos,
               Contents(Path("murlin/settings.ini")).find("_User:x=\xC3\xA9t\xC3\xA9\n"));
-    r = RunHost({"%*getcust(_User:x)"}, options);
-    EXPECT_EQ("\xC3\xA9t\xC3\xA9\n", r.out);
+    EXPECT_EQ("\xC3\xA9t\xC3\xA9\n", HostOutput({"%*getcust(_User:x)"}, options));
 }
 
 TEST_F(HostFiles, ACrashDuringTheRewriteLeavesTheOldFileWhole) {
     std::string settings = Path("settings.ini");
-    ASSERT_EQ(
-        0, RunHost({"--settings", settings, "*setcust _User:a=1", "*setcust _User:b=2"}).exitCode);
+    ASSERT_EQ("", HostOutput({"--settings", settings, "*setcust _User:a=1", "*setcust _User:b=2"}));
     std::string before = Contents(settings);
     ProcessOptions crash;
     crash.env = {{"MURLIN_HOST_CRASH_IN_REWRITE", "1"}};
     ProcessResult r = RunHost({"--settings", settings, "*setcust _User:a=changed"}, crash);
     EXPECT_NE(0, r.exitCode);
     EXPECT_EQ(before, Contents(settings));
-    r = RunHost({"--settings", settings, "%*getcust(_User:a)%*getcust(_User:b)",
-                 "*setcust _User:a=3", "%*getcust(_User:a)"});
-    EXPECT_EQ(0, r.exitCode) << r.err;
-    EXPECT_EQ("12\n3\n", r.out);
+    EXPECT_EQ("12\n3\n", HostOutput({"--settings", settings, "%*getcust(_User:a)%*getcust(_User:b)",
+                                     "*setcust _User:a=3", "%*getcust(_User:a)"}));
 }
 
 } // namespace

@@ -15,26 +15,20 @@ TEST(RotationThroughHost, ThreeCommandsTakeFourRunsToComeBack) {
     TempFolder dir("murlin-rotation-e2e");
     std::string settings = dir.Utf8("settings.ini");
     const char* expected[] = {"first\n", "second\n", "third\n", "first\n"};
-    for (const char* want : expected) {
-        ProcessResult r =
-            RunHost({"--settings", settings, "*rotateexecute menu,first,second,third"});
-        EXPECT_EQ(0, r.exitCode) << r.err;
-        EXPECT_EQ(want, r.out);
-    }
-    ProcessResult stored = RunHost({"--settings", settings, "%*getcust(_User:menu)"});
-    EXPECT_EQ("1\n", stored.out);
+    for (const char* want : expected)
+        EXPECT_EQ(want,
+                  HostOutput({"--settings", settings, "*rotateexecute menu,first,second,third"}));
+    EXPECT_EQ("1\n", HostOutput({"--settings", settings, "%*getcust(_User:menu)"}));
 }
 
 TEST(RotationThroughHost, CustomizeStepsThroughValuesAndWraps) {
     TempFolder dir("murlin-customize-e2e");
     std::string settings = dir.Utf8("settings.ini");
-    ProcessResult first = RunHost(
-        {"--settings", settings, "*customize K=a", "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"});
-    EXPECT_EQ("b\n", first.out) << first.err;
+    EXPECT_EQ("b\n", HostOutput({"--settings", settings, "*customize K=a",
+                                 "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"}));
     std::string got;
     for (int i = 0; i < 3; ++i)
-        got +=
-            RunHost({"--settings", settings, "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"}).out;
+        got += HostOutput({"--settings", settings, "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"});
     EXPECT_EQ("c\na\nb\n", got);
 }
 
@@ -49,10 +43,8 @@ TEST(SlicingThroughHost, LongSliceIsOfferedOrCutAt1008) {
     for (int i = 0; i < 3000; i += 7)
         text[i] = 'y';
     std::string line = "%*midstr(" + text + ",100)";
-    ProcessResult whole = RunHost({line});
-    EXPECT_EQ(text.substr(100) + "\n", whole.out);
-    ProcessResult cut = RunHost({"--decline-long-results", line});
-    EXPECT_EQ(text.substr(100, 1008) + "\n", cut.out);
+    EXPECT_EQ(text.substr(100) + "\n", HostOutput({line}));
+    EXPECT_EQ(text.substr(100, 1008) + "\n", HostOutput({"--decline-long-results", line}));
 }
 
 TEST(SlicingThroughHost, PaddingAndSlicesOfNonAsciiText) {
@@ -65,11 +57,8 @@ TEST(SlicingThroughHost, PaddingAndSlicesOfNonAsciiText) {
         {"%*leftstr(\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E,2)", "\xE6\x97\xA5\xE6\x9C\xAC\n"},
         {"%*rightstr(h\xC3\xA9llo,4)", "\xC3\xA9llo\n"},
     };
-    for (const Case& c : cases) {
-        ProcessResult r = RunHost({c.line});
-        EXPECT_EQ(0, r.exitCode) << c.line << r.err;
-        EXPECT_EQ(c.out, r.out) << c.line;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(c.out, HostOutput({c.line})) << c.line;
 }
 
 } // namespace

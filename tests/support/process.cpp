@@ -44,6 +44,12 @@ ProcessResult RunHost(const std::vector<std::string>& args, const ProcessOptions
     return RunProcess(HostProgramPath(), args, options);
 }
 
+std::string HostOutput(const std::vector<std::string>& args, const ProcessOptions& options) {
+    ProcessResult r = RunHost(args, options);
+    if (r.exitCode != 0) r.out += "[status " + std::to_string(r.exitCode) + ": " + r.err + "]";
+    return r.out;
+}
+
 #if defined(_WIN32)
 
 namespace {

@@ -59,3 +59,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // The stand-in host built beside the tests, and a run of it.
 std::string HostProgramPath();
 ProcessResult RunHost(const std::vector<std::string>& args, const ProcessOptions& options = {});
+// The standard output of a run of the host; a run that ends with a status
+// other than 0 adds it and its standard error, so that comparing the output
+// checks the status too.
+std::string HostOutput(const std::vector<std::string>& args, const ProcessOptions& options = {});
