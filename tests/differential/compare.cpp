@@ -113,9 +113,8 @@ int main(int argc, char** argv) {
                    reference.label.c_str(), reference.calls.size());
             complete = false;
         }
-    printf("%zu calls compared over %zu builds: %zu differ", reference.calls.size(), builds.size(),
-           differing);
-    printf("\n");
+    printf("%zu calls compared over %zu builds: %zu differ\n", reference.calls.size(),
+           builds.size(), differing);
     for (const auto& entry : byName)
         printf("  %-16s %6zu calls, %zu differ\n", entry.first.c_str(), entry.second.first,
                entry.second.second);

@@ -124,10 +124,7 @@ int32_t Function(HostInfo* host, ModuleCall* call) {
         for (size_t i = 0; i < 1023; ++i)
             call->resultBuffer[i] = u'y';
         call->resultBuffer[1023] = 0;
-        if (empty)
-            Put(call, u"empty");
-        else
-            Put(call, u"not empty");
+        Put(call, empty ? u"empty" : u"not empty");
     } else if (name == u"RECORDED") {
         Put(call, g_recorded);
     } else if (name == u"FAIL") {

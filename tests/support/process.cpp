@@ -102,21 +102,17 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::string, std::stri
     };
     for (const auto& addition : additions) {
         std::wstring name = Widen(addition.first);
-        std::wstring entry = name + L"=" + Widen(addition.second);
-        bool replaced = false;
-        for (std::wstring& existing : entries) {
-            if (_wcsicmp(nameOf(existing).c_str(), name.c_str()) == 0) {
-                existing = entry;
-                replaced = true;
-            }
-        }
-        if (!replaced) entries.push_back(entry);
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const std::wstring& existing) {
+                                         return _wcsicmp(nameOf(existing).c_str(), name.c_str()) ==
+                                                0;
+                                     }),
+                      entries.end());
+        entries.push_back(name + L"=" + Widen(addition.second));
     }
     std::wstring block;
-    for (const std::wstring& entry : entries) {
-        block += entry;
-        block += L'\0';
-    }
+    for (const std::wstring& entry : entries)
+        block += entry + L'\0';
     block += L'\0';
     return block;
 }
