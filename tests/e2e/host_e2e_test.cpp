@@ -1,5 +1,6 @@
 // murlin-host end to end through the real Murlin module of this build:
-// natively, and in the Windows builds under Wine in the build's width.
+// natively, and in the Windows builds under Wine in the build's width. Slicing
+// and rotation are seen here through the host.
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 
@@ -24,6 +25,9 @@ TEST(HostWithMurlin, RunsLinesInOrder) {
     const HostCase cases[] = {
         {{"%*leftstr(abcdef,3)"}, 0, "abc\n"},
         {{"%*padding(42,5,0)"}, 0, "00042\n"},
+        {{"[%*padding(abc,6,)]"}, 0, "[   abc]\n"},
+        {{"%*rightstr(h\xC3\xA9llo,4)"}, 0, "\xC3\xA9llo\n"},
+        {{"%*leftstr(\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E,2)"}, 0, "\xE6\x97\xA5\xE6\x9C\xAC\n"},
         {{"%*LeftStr(abcdef,2)", "%*RIGHTSTR(abcdef,2)"}, 0, "ab\nef\n"},
         // Innermost first: RIGHTSTR gives cdef, then LEFTSTR takes two.
         {{"<%*leftstr(%*rightstr(abcdef,4),2)>"}, 0, "<cd>\n"},
@@ -54,6 +58,10 @@ TEST(HostWithMurlin, TellsWhatFailed) {
     ProcessResult r = RunHost({"%*leftstr(abc)"});
     EXPECT_EQ(1, r.exitCode);
     EXPECT_NE(std::string::npos, r.err.find("%*LeftStr(\"text\",length)")) << r.err;
+    r = RunHost({"*rotateexecute menu"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("*RotateExecute [id],\"command1\",\"command2\"[...]"))
+        << r.err;
     r = RunHost({"%*NoSuch()"});
     EXPECT_EQ(3, r.exitCode);
     EXPECT_NE(std::string::npos, r.err.find("NOSUCH")) << r.err;
@@ -62,6 +70,15 @@ TEST(HostWithMurlin, TellsWhatFailed) {
     EXPECT_NE(std::string::npos, r.err.find("usage")) << r.err;
     r = RunHost({"--no-such-option", "x"});
     EXPECT_EQ(2, r.exitCode);
+}
+
+TEST(HostWithMurlin, LongSliceIsOfferedOrCutAt1008) {
+    std::string text(3000, 'x');
+    for (int i = 0; i < 3000; i += 7)
+        text[i] = 'y';
+    std::string line = "%*midstr(" + text + ",100)";
+    EXPECT_EQ(text.substr(100) + "\n", HostOutput({line}));
+    EXPECT_EQ(text.substr(100, 1008) + "\n", HostOutput({"--decline-long-results", line}));
 }
 
 TEST(HostWithMurlin, NeverReadsCommandLinesFromStandardInput) {
@@ -101,6 +118,25 @@ TEST_F(HostFiles, ConsecutiveRunsShareTheSettingsFile) {
                               "*setcust _User:menu=%*padding(2,1)"}));
     EXPECT_EQ("2 on\n",
               HostOutput({"--settings", settings, "%*getcust(_User:menu) %*getcust(\"K\")"}));
+}
+
+TEST_F(HostFiles, RotationThreeCommandsTakeFourRunsToComeBack) {
+    std::string settings = Path("settings.ini");
+    const char* expected[] = {"first\n", "second\n", "third\n", "first\n"};
+    for (const char* want : expected)
+        EXPECT_EQ(want,
+                  HostOutput({"--settings", settings, "*rotateexecute menu,first,second,third"}));
+    EXPECT_EQ("1\n", HostOutput({"--settings", settings, "%*getcust(_User:menu)"}));
+}
+
+TEST_F(HostFiles, RotateCustomizeStepsThroughValuesAndWraps) {
+    std::string settings = Path("settings.ini");
+    EXPECT_EQ("b\n", HostOutput({"--settings", settings, "*customize K=a",
+                                 "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"}));
+    std::string got;
+    for (int i = 0; i < 3; ++i)
+        got += HostOutput({"--settings", settings, "*rotatecustomize K,a,b,c", "%*getcust(\"K\")"});
+    EXPECT_EQ("c\na\nb\n", got);
 }
 
 TEST_F(HostFiles, TraceShowsWhatARotationAsks) {
