@@ -75,13 +75,7 @@ class EraList {
   private:
     static constexpr const wchar_t* KEY_PATH =
         L"SYSTEM\\CurrentControlSet\\Control\\Nls\\Calendars\\Japanese\\Eras";
-    static std::wstring Wide(const char* utf8) {
-        int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-        std::wstring out(n, L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &out[0], n);
-        out.resize(n - 1);
-        return out;
-    }
+    static std::wstring Wide(const char* utf8) { return fs::u8path(utf8).wstring(); }
     void Set(const char* name, const char* data) {
         std::wstring value = Wide(data);
         EXPECT_EQ(ERROR_SUCCESS,

@@ -94,10 +94,9 @@ class NativeQueries : public ::testing::Test {
         std::filesystem::create_directories(folder_ / "e");
     }
     ProcessOptions Drives() const {
-        ProcessOptions o;
-        o.env = {{"MURLIN_DRIVES", "C=/;d=" + dir_ + "/d|DATA|1A2B3C4D;E=" + dir_ +
-                                       "/e|SYSTEM;F=" + dir_ + "/gone|GONE"}};
-        return o;
+        return {{{"MURLIN_DRIVES", "C=/;d=" + dir_ + "/d|DATA|1A2B3C4D;E=" + dir_ +
+                                       "/e|SYSTEM;F=" + dir_ + "/gone|GONE"}},
+                ""};
     }
     TempFolder folder_{"murlin-queries"};
     const std::string dir_ = folder_.Utf8();
