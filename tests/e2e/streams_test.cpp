@@ -12,10 +12,6 @@
 
 namespace {
 
-void Pause() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-}
-
 TEST(StreamsEndToEnd, StdInTakesPipedText) {
     const std::string e = "\xC3\xA9";
     struct Case {
@@ -40,9 +36,9 @@ TEST(StreamsEndToEnd, StdInTakesPipedText) {
 TEST(StreamsEndToEnd, StdInWaitsForTheWriterToClose) {
     ChildProcess host(HostProgramPath(), {"%*stdin(,utf8)"});
     EXPECT_TRUE(host.Write("first "));
-    Pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(host.Write("second \xE2\x82"));
-    Pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(host.Write("\xAC"));
     host.CloseInput();
     ProcessResult r = host.Finish();

@@ -123,13 +123,16 @@ class FileLookup : public ::testing::Test {
     std::u16string Path(const std::string& leaf) {
         return U((dir.Path() / "").generic_string()) + U(leaf);
     }
+    static os::HANDLE Open(const std::u16string& path) {
+        return os::CreateFileW(path.c_str(), os::GENERIC_READ,
+                               os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, nullptr,
+                               os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     TempFolder dir{"murlin-dt-lookup"};
 };
 
 TEST_F(FileLookup, AFileOpensAndADirectoryIsOnlyFound) {
-    os::HANDLE file = os::CreateFileW(Path("alpha.txt").c_str(), os::GENERIC_READ,
-                                      os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, nullptr,
-                                      os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL, nullptr);
+    os::HANDLE file = Open(Path("alpha.txt"));
     ASSERT_NE(os::InvalidHandle(), file);
     os::BY_HANDLE_FILE_INFORMATION info{};
     EXPECT_NE(0, os::GetFileInformationByHandle(file, &info));
@@ -145,11 +148,7 @@ TEST_F(FileLookup, AFileOpensAndADirectoryIsOnlyFound) {
     for (const char* name : {"sub", ""}) {
         std::u16string path = Path(name);
         if (path.back() == u'/') path.pop_back();
-        EXPECT_EQ(os::InvalidHandle(),
-                  os::CreateFileW(path.c_str(), os::GENERIC_READ,
-                                  os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, nullptr,
-                                  os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL, nullptr))
-            << name;
+        EXPECT_EQ(os::InvalidHandle(), Open(path)) << name;
         os::WIN32_FIND_DATAW found{};
         os::HANDLE search = os::FindFirstFileW(path.c_str(), &found);
         ASSERT_NE(os::InvalidHandle(), search) << name;
