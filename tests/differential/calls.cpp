@@ -117,9 +117,7 @@ std::u16string Text(Random& r, uint32_t length) {
 }
 
 std::u16string Decimal(uint64_t value) {
-    char digits[24];
-    snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
-    return U(digits);
+    return U(std::to_string(value));
 }
 
 // A number parameter: near the text's length or a limit, wrapping beyond 32
