@@ -11,7 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -97,9 +97,7 @@ class HostFiles : public ::testing::Test {
     std::string Path(const char* name) const { return dir.Utf8(name); }
     static std::string Contents(const std::string& path) {
         std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     TempFolder dir{"murlin-host-e2e"};
 };
@@ -156,12 +154,10 @@ TEST_F(HostFiles, TraceShowsWhatARotationAsks) {
 TEST_F(HostFiles, TwoHostsRotatingAtOnceLoseNoStep) {
     // 200 empty commands: 200 steps from no position end on the 200th.
     std::string line = "*rotateexecute rid" + std::string(200, ',') + "\n";
-    std::ofstream(std::filesystem::u8path(Path("steps.txt")), std::ios::binary) << [&] {
-        std::string lines;
-        for (int i = 0; i < 100; ++i)
-            lines += line;
-        return lines;
-    }();
+    std::ofstream steps(std::filesystem::u8path(Path("steps.txt")), std::ios::binary);
+    for (int i = 0; i < 100; ++i)
+        steps << line;
+    steps.close();
     std::vector<std::string> args = {"--settings", Path("settings.ini"), "-f", Path("steps.txt")};
     ProcessResult other;
     std::thread second([&] { other = RunHost(args); });

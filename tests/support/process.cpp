@@ -238,8 +238,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     : program_(program) {
     // Everything the child needs is prepared before fork: after it, the
     // child calls only async-signal-safe functions.
-    std::vector<std::string> argStrings;
-    argStrings.push_back(program);
+    std::vector<std::string> argStrings = {program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argStrings)
