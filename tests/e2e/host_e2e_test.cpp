@@ -1,6 +1,7 @@
 // murlin-host end to end through the real Murlin module of this build:
-// natively, and in the Windows builds under Wine in the build's width. Slicing
-// and rotation are seen here through the host. Then the host's answers to
+// natively, and in the Windows builds under Wine in the build's width. Slicing,
+// rotation and the standard streams (on real pipes: under Wine, pipes made by
+// CreatePipe) are seen here through the host. Then the host's answers to
 // every host request, the call records it builds and its module handling,
 // against a test module that makes each request on demand.
 #include "tests/support/files.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -82,6 +84,73 @@ TEST(HostWithMurlin, LongSliceIsOfferedOrCutAt1008) {
     std::string line = "%*midstr(" + text + ",100)";
     EXPECT_EQ(text.substr(100) + "\n", HostOutput({line}));
     EXPECT_EQ(text.substr(100, 1008) + "\n", HostOutput({"--decline-long-results", line}));
+}
+
+TEST(StreamsEndToEnd, StdInTakesPipedText) {
+    const std::string e = "\xC3\xA9";
+    struct Case {
+        std::string line;
+        std::string input;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"%*stdin(,utf8)", "h" + e + "llo", "h" + e + "llo\n"},
+        {"%*stdin()", "line\r\n", "line\r\n\n"},
+        {"%*stdin()", "", "\n"},
+        // A character across the end of the first read of 1023 bytes.
+        {"%*stdin(,utf8)", std::string(1022, 'a') + e + "z", std::string(1022, 'a') + e + "z\n"},
+        {"%*stdin(,utf8)", std::string(3000, 'x') + e, std::string(3000, 'x') + e + "\n"},
+        {"%*stdin(,nowait)", "", "\n"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.out, HostOutput({c.line}, ProcessOptions{{}, c.input}))
+            << c.line << " " << c.input.size();
+}
+
+TEST(StreamsEndToEnd, StdInWaitsForTheWriterToClose) {
+    ChildProcess host(HostProgramPath(), {"%*stdin(,utf8)"});
+    EXPECT_TRUE(host.Write("first "));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(host.Write("second \xE2\x82"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(host.Write("\xAC"));
+    host.CloseInput();
+    ProcessResult r = host.Finish();
+    EXPECT_EQ("first second \xE2\x82\xAC\n", r.out);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+}
+
+TEST(StreamsEndToEnd, StdInNoWaitOnAnOpenEmptyPipeIsEmptyAtOnce) {
+    // The pipe stays open until the host has ended.
+    ChildProcess host(HostProgramPath(), {"%*stdin(,nowait)"});
+    ProcessResult r = host.Finish();
+    EXPECT_EQ("\n", r.out);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+}
+
+TEST(StreamsEndToEnd, StdOutWritesExactBytes) {
+    struct Case {
+        std::string line;
+        std::string out;
+        bool toErr;
+    };
+    const Case cases[] = {
+        {"*stdout abc", "abc", false},
+        {"*stdout " + std::string(4095, 'a'), std::string(4095, 'a'), false},
+        {"*stdout " + std::string(4096, 'b'), std::string(4096, 'b'), false},
+        {"*stdout " + std::string(5000, 'c'), std::string(5000, 'c'), false},
+        {"*stdout -utf8,-bom,\"h\xC3\xA9llo\",-crlf", "\xEF\xBB\xBFh\xC3\xA9llo\r\n", false},
+        {"*stdout -bom,x,-lf,y,-crlf", "\xEF\xBB\xBFx\ny\r\n", false},
+        {"*stdout -LF,utf8", "-LFutf8", false},
+        {"*stderr -utf8,\xE2\x82\xAC,-lf", "\xE2\x82\xAC\n", true},
+    };
+    for (const Case& c : cases) {
+        ProcessResult r = RunHost({c.line});
+        EXPECT_EQ(0, r.exitCode) << r.err;
+        // The other stream stays empty.
+        EXPECT_EQ(c.toErr ? "" : c.out, r.out) << c.line.substr(0, 40);
+        EXPECT_EQ(c.toErr ? c.out : "", r.err) << c.line.substr(0, 40);
+    }
 }
 
 TEST(HostWithMurlin, NeverReadsCommandLinesFromStandardInput) {
