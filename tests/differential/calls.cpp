@@ -4,6 +4,8 @@
 
 #include <stdio.h>
 
+#include <type_traits>
+
 namespace differential {
 
 const DatedEntry DATED_ENTRIES[] = {
@@ -115,9 +117,7 @@ std::u16string Text(Random& r, uint32_t length) {
 }
 
 std::u16string Decimal(uint64_t value) {
-    char digits[24];
-    snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
-    return U(digits);
+    return U(std::to_string(value));
 }
 
 // A number parameter: near the text's length or a limit, wrapping beyond 32
@@ -401,6 +401,22 @@ std::vector<const SampleName*> ComparedNames() {
     return names;
 }
 
+// Printable ASCII as it is, everything else in `form`.
+template <typename Text> std::string Escape(const Text& text, const char* form) {
+    std::string out;
+    for (auto c : text) {
+        auto unit = static_cast<std::make_unsigned_t<typename Text::value_type>>(c);
+        if (unit >= 0x20 && unit < 0x7F && unit != '\\' && unit != '|') {
+            out += static_cast<char>(unit);
+        } else {
+            char escape[8];
+            snprintf(escape, sizeof escape, form, static_cast<unsigned>(unit));
+            out += escape;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 Call MakeCall(uint64_t seed, uint32_t index) {
@@ -421,32 +437,11 @@ Call MakeCall(uint64_t seed, uint32_t index) {
 }
 
 std::string EscapeUnits(const std::u16string& text) {
-    std::string out;
-    for (char16_t unit : text) {
-        if (unit >= 0x20 && unit < 0x7F && unit != u'\\' && unit != u'|') {
-            out += static_cast<char>(unit);
-        } else {
-            char escape[8];
-            snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
-            out += escape;
-        }
-    }
-    return out;
+    return Escape(text, "\\u%04X");
 }
 
 std::string EscapeBytes(const std::string& bytes) {
-    std::string out;
-    for (char c : bytes) {
-        unsigned char b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b < 0x7F && b != '\\' && b != '|') {
-            out += c;
-        } else {
-            char escape[8];
-            snprintf(escape, sizeof escape, "\\x%02X", b);
-            out += escape;
-        }
-    }
-    return out;
+    return Escape(bytes, "\\x%02X");
 }
 
 std::string DescribeInput(const Call& call) {

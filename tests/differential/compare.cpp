@@ -5,6 +5,7 @@
 //   differential_compare LABEL=RECORDS LABEL=RECORDS...
 #include <stdio.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <string>
@@ -49,10 +50,8 @@ std::string Around(const std::string& value, size_t at) {
 }
 
 size_t FirstDifference(const std::string& a, const std::string& b) {
-    size_t i = 0;
-    while (i < a.size() && i < b.size() && a[i] == b[i])
-        ++i;
-    return i;
+    return static_cast<size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first -
+                               a.begin());
 }
 
 } // namespace
@@ -82,13 +81,12 @@ int main(int argc, char** argv) {
             for (size_t b = 1; b < builds.size(); ++b) {
                 if (c >= builds[b].calls.size() || builds[b].calls[c][f] == ref[f]) continue;
                 const std::string& value = builds[b].calls[c][f];
-                size_t g = 0;
-                while (g < others.size() && others[g].second != value)
-                    ++g;
-                if (g == others.size())
+                auto same = std::find_if(others.begin(), others.end(),
+                                         [&](const auto& other) { return other.second == value; });
+                if (same == others.end())
                     others.push_back({builds[b].label, value});
                 else
-                    others[g].first += ", " + builds[b].label;
+                    same->first += ", " + builds[b].label;
             }
             if (others.empty()) continue;
             if (!reported) {
@@ -113,9 +111,8 @@ int main(int argc, char** argv) {
                    reference.label.c_str(), reference.calls.size());
             complete = false;
         }
-    printf("%zu calls compared over %zu builds: %zu differ", reference.calls.size(), builds.size(),
-           differing);
-    printf("\n");
+    printf("%zu calls compared over %zu builds: %zu differ\n", reference.calls.size(),
+           builds.size(), differing);
     for (const auto& entry : byName)
         printf("  %-16s %6zu calls, %zu differ\n", entry.first.c_str(), entry.second.first,
                entry.second.second);

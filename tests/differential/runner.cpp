@@ -12,6 +12,7 @@
 #include "tests/differential/calls.h"
 #include "tests/support/files.h"
 #include "tests/support/module_loader.h"
+#include "tests/support/std_stand_in.h"
 #include "tests/support/test_call.h"
 
 #include <stdio.h>
@@ -21,14 +22,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
 #endif
 
 using namespace differential;
@@ -53,11 +52,8 @@ bool MakeDatedEntries(const char* workDir) {
     return true;
 }
 
-// Platform: the standard handles swapped for one call.
 #if defined(_WIN32)
-HANDLE g_capture = INVALID_HANDLE_VALUE;
-
-bool Prepare(const char* records, const char* workDir) {
+bool Prepare(const char* workDir) {
     // Code page 0 must be the Linux build's Windows-1252.
     if (GetACP() != 1252) {
         fprintf(stderr, "the ANSI code page is %u, not 1252: run with LANG=C.UTF-8\n", GetACP());
@@ -66,97 +62,37 @@ bool Prepare(const char* records, const char* workDir) {
     // Only the built-in eras, as in the Linux build without MURLIN_ERAS.
     RegDeleteTreeW(HKEY_LOCAL_MACHINE,
                    L"SYSTEM\\CurrentControlSet\\Control\\Nls\\Calendars\\Japanese\\Eras");
-    g_capture = CreateFileA((std::string(records) + ".stream").c_str(),
-                            GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return g_capture != INVALID_HANDLE_VALUE && MakeDatedEntries(workDir);
+    return MakeDatedEntries(workDir);
 }
+#else
+bool Prepare(const char* workDir) {
+    unsetenv("MURLIN_ERAS");
+    return MakeDatedEntries(workDir);
+}
+#endif
 
-std::string Capture(bool error, const std::function<void()>& run) {
-    DWORD id = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
-    SetFilePointer(g_capture, 0, nullptr, FILE_BEGIN);
-    SetEndOfFile(g_capture);
-    HANDLE saved = GetStdHandle(id);
-    SetStdHandle(id, g_capture);
-    run();
-    SetStdHandle(id, saved);
-    SetFilePointer(g_capture, 0, nullptr, FILE_BEGIN);
-    std::string bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(g_capture, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    return bytes;
+std::string g_streamFile; // RECORDS.stream
+
+// What the call writes to standard output or error, through a file.
+std::string Capture(int stream, const std::function<void()>& run) {
+    {
+        StdStandIn out(stream, g_streamFile);
+        if (!out.Ready()) return "(no capture)";
+        run();
+    }
+    std::ifstream file(g_streamFile, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // Wine's PeekNamedPipe fails on the Unix pipe of the process's own standard
 // input, so the input comes through a pipe of CreatePipe.
 void WithInput(const std::string& bytes, const std::function<void()>& run) {
-    HANDLE reader, writer;
-    if (!CreatePipe(&reader, &writer, nullptr, 1 << 20)) return;
-    DWORD written = 0;
-    if (!bytes.empty())
-        WriteFile(writer, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(writer);
-    HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
-    SetStdHandle(STD_INPUT_HANDLE, reader);
+    StdStandIn pipe(0);
+    if (!pipe.Ready()) return;
+    pipe.Write(bytes);
+    pipe.CloseOther();
     run();
-    SetStdHandle(STD_INPUT_HANDLE, saved);
-    CloseHandle(reader);
 }
-#else
-int g_capture = -1;
-
-bool Prepare(const char* records, const char* workDir) {
-    unsetenv("MURLIN_ERAS");
-    g_capture = open((std::string(records) + ".stream").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    return g_capture >= 0 && MakeDatedEntries(workDir);
-}
-
-// Puts back a standard descriptor saved with dup; one that was closed is
-// closed again (CI runs without standard input).
-void Restore(int saved, int target) {
-    if (saved < 0) {
-        close(target);
-        return;
-    }
-    dup2(saved, target);
-    close(saved);
-}
-
-std::string Capture(bool error, const std::function<void()>& run) {
-    int target = error ? 2 : 1;
-    if (ftruncate(g_capture, 0) != 0 || lseek(g_capture, 0, SEEK_SET) != 0) return "(no capture)";
-    int saved = dup(target);
-    dup2(g_capture, target);
-    run();
-    Restore(saved, target);
-    std::string bytes;
-    char chunk[65536];
-    ssize_t got;
-    while ((got = pread(g_capture, chunk, sizeof chunk, static_cast<off_t>(bytes.size()))) > 0)
-        bytes.append(chunk, static_cast<size_t>(got));
-    return bytes;
-}
-
-void WithInput(const std::string& bytes, const std::function<void()>& run) {
-    int ends[2];
-    if (pipe(ends) != 0) return;
-    // The pipe holds 64 KiB, more than any input here, so the writes complete.
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(ends[1], bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    close(ends[1]);
-    int saved = dup(0);
-    dup2(ends[0], 0);
-    close(ends[0]);
-    run();
-    Restore(saved, 0);
-}
-#endif
 
 // The host: its answers are the call's script.
 intptr_t Answer(const Call& call, int32_t code, void* argument) {
@@ -200,7 +136,7 @@ std::string RunCall(ModuleEntryFunction entry, const Call& call) {
     std::string stream;
     bool isStdErr = std::u16string(call.name) == u"STDERR";
     if (isStdErr || std::u16string(call.name) == u"STDOUT")
-        stream = Capture(isStdErr, run);
+        stream = Capture(isStdErr ? 2 : 1, run);
     else if (std::u16string(call.name) == u"STDIN")
         WithInput(call.input, run);
     else
@@ -228,7 +164,8 @@ int main(int argc, char** argv) {
     uint32_t calls = static_cast<uint32_t>(strtoul(argv[1], nullptr, 10));
     uint64_t seed = strtoull(argv[2], nullptr, 10);
     FILE* records = fopen(argv[3], "wb");
-    if (records == nullptr || !Prepare(argv[3], argv[4])) {
+    g_streamFile = std::string(argv[3]) + ".stream";
+    if (records == nullptr || !Prepare(argv[4])) {
         fprintf(stderr, "murlin_differential: cannot prepare %s and %s\n", argv[3], argv[4]);
         return 2;
     }

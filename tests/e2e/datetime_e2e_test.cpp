@@ -37,17 +37,9 @@ const char* const ERA_2030[2] = {"2030 01 01", "\xE5\x85\x89\xE6\x98\x8E_\xE5\x8
 const char* const KOMEI = "\xE5\x85\x89\xE6\x98\x8E";
 const char* const REIWA = "\xE4\xBB\xA4\xE5\x92\x8C";
 
-// Sets the last access and last write time of a file or directory.
-void SetTimes(const fs::path& path, int64_t access, int64_t write) {
-    EXPECT_TRUE(SetEntryTimes(path, FileTicksOfUnix(write), FileTicksOfUnix(access)));
-}
-
-// A file whose last write is in 2031 and whose last access is in 2001.
-fs::path MakeDatedFile() {
-    fs::path path = fs::current_path() / "dt_e2e_dated.txt";
-    std::ofstream(path) << "dated";
-    SetTimes(path, PAST_ACCESS, FUTURE_WRITE);
-    return path;
+// Dates a file or directory: last written in 2031, last read in 2001.
+void Date(const fs::path& path) {
+    EXPECT_TRUE(SetEntryTimes(path, FileTicksOfUnix(FUTURE_WRITE), FileTicksOfUnix(PAST_ACCESS)));
 }
 
 #if defined(_WIN32)
@@ -75,13 +67,7 @@ class EraList {
   private:
     static constexpr const wchar_t* KEY_PATH =
         L"SYSTEM\\CurrentControlSet\\Control\\Nls\\Calendars\\Japanese\\Eras";
-    static std::wstring Wide(const char* utf8) {
-        int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-        std::wstring out(n, L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &out[0], n);
-        out.resize(n - 1);
-        return out;
-    }
+    static std::wstring Wide(const char* utf8) { return fs::u8path(utf8).wstring(); }
     void Set(const char* name, const char* data) {
         std::wstring value = Wide(data);
         EXPECT_EQ(ERROR_SUCCESS,
@@ -132,21 +118,17 @@ TEST(NowDateTimeEndToEnd, PrintsTheCurrentTimeWithItsEra) {
 }
 
 TEST(NowDateTimeEndToEnd, AnEraAfter2019ComesFromThePlatformsList) {
-    fs::path dated = MakeDatedFile();
+    fs::path dated = fs::current_path() / "dt_e2e_dated.txt";
+    std::ofstream(dated) << "dated";
+    Date(dated);
     std::string line = "%*nowdatetime(\"Y g G\"," + dated.string() + ")";
-    {
-        ProcessResult r = RunHost({line});
-        EXPECT_EQ(0, r.exitCode) << r.err;
-        EXPECT_EQ(std::string("2031 R13 ") + REIWA + "13\n", r.out);
-    }
+    EXPECT_EQ(std::string("2031 R13 ") + REIWA + "13\n", HostOutput({line}));
     {
         EraList eras;
-        ProcessResult r = RunHost({line}, ProcessOptions{eras.Env(), "", ""});
-        EXPECT_EQ(0, r.exitCode) << r.err;
-        EXPECT_EQ(std::string("2031 K02 ") + KOMEI + "02\n", r.out);
+        EXPECT_EQ(std::string("2031 K02 ") + KOMEI + "02\n",
+                  HostOutput({line}, ProcessOptions{eras.Env(), ""}));
     }
-    ProcessResult access = RunHost({"%*nowdatetime(Y jH," + dated.string() + ",a)"});
-    EXPECT_EQ("2001 H13\n", access.out) << access.err;
+    EXPECT_EQ("2001 H13\n", HostOutput({"%*nowdatetime(Y jH," + dated.string() + ",a)"}));
     fs::remove(dated);
 }
 
@@ -159,17 +141,16 @@ TEST(NowDateTimeEndToEnd, AFolderGivesItsOwnTime) {
     fs::path driveT = fs::path(MURLIN_BUILD_DIR) / "drive_t";
     fs::create_directories(dir);
     fs::create_directories(driveT);
-    SetTimes(dir, PAST_ACCESS, FUTURE_WRITE);
-    SetTimes(driveT, PAST_ACCESS, FUTURE_WRITE);
+    Date(dir);
+    Date(driveT);
     ProcessOptions options;
     options.env = {{"MURLIN_DRIVES", "C=/;T=" + driveT.string()}};
     const std::string names[] = {dir.string(), dir.string() + "\\", "T:\\"};
-    for (const std::string& name : names) {
-        ProcessResult r =
-            RunHost({"%*nowdatetime(Y," + name + ")", "%*nowdatetime(Y," + name + ",a)"}, options);
-        EXPECT_EQ(0, r.exitCode) << r.err;
-        EXPECT_EQ("2031\n2001\n", r.out) << name;
-    }
+    for (const std::string& name : names)
+        EXPECT_EQ("2031\n2001\n",
+                  HostOutput({"%*nowdatetime(Y," + name + ")", "%*nowdatetime(Y," + name + ",a)"},
+                             options))
+            << name;
     fs::remove(dir);
 }
 

@@ -1,39 +1,28 @@
 // FINDDRIVE, CLIPPEDTEXT and VERSION through murlin-host: natively over the
 // POSIX stand-ins (MURLIN_DRIVES, MURLIN_CLIPBOARD, uname), under Wine over
 // the real drives, clipboard and version.
+#include "tests/support/clipboard.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <ostream>
+#include <fstream>
 #include <string>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <sys/utsname.h>
-#include <unistd.h>
 #endif
 
 namespace {
 
-struct Outcome {
-    int code;
-    std::string out;
-};
-
-bool operator==(const Outcome& a, const Outcome& b) {
-    return a.code == b.code && a.out == b.out;
-}
-void PrintTo(const Outcome& r, std::ostream* os) {
-    *os << r.code << " \"" << r.out << "\"";
-}
+// A run's exit status and its value.
+using Outcome = std::pair<int, std::string>;
 
 // One line through the host; its value without the line end.
 Outcome Line(const std::string& line, const ProcessOptions& options = {},
@@ -51,9 +40,7 @@ TEST(QueriesEndToEnd, FindDriveFallsBackToTheFixedAnswer) {
     ASSERT_EQ(0u, ::GetLogicalDrives() & (1u << ('Q' - 'A'))) << "this test needs no drive Q:";
 #endif
     EXPECT_EQ((Outcome{0, "X:"}), Line("%*finddrive(Q:,!X:)"));
-    Outcome none = Line("%*finddrive(Q:,NO SUCH LABEL)");
-    EXPECT_EQ(1, none.code);
-    EXPECT_EQ("", none.out);
+    EXPECT_EQ((Outcome{1, ""}), Line("%*finddrive(Q:,NO SUCH LABEL)"));
 }
 
 TEST(QueriesEndToEnd, VersionOfTheHost) {
@@ -97,10 +84,9 @@ class NativeQueries : public ::testing::Test {
         std::filesystem::create_directories(folder_ / "e");
     }
     ProcessOptions Drives() const {
-        ProcessOptions o;
-        o.env = {{"MURLIN_DRIVES", "C=/;d=" + dir_ + "/d|DATA|1A2B3C4D;E=" + dir_ +
-                                       "/e|SYSTEM;F=" + dir_ + "/gone|GONE"}};
-        return o;
+        return {{{"MURLIN_DRIVES", "C=/;d=" + dir_ + "/d|DATA|1A2B3C4D;E=" + dir_ +
+                                       "/e|SYSTEM;F=" + dir_ + "/gone|GONE"}},
+                ""};
     }
     TempFolder folder_{"murlin-queries"};
     const std::string dir_ = folder_.Utf8();
@@ -127,10 +113,7 @@ TEST_F(NativeQueries, ClippedTextFromTheFile) {
     ProcessOptions o;
     o.env = {{"MURLIN_CLIPBOARD", dir_ + "/clip.txt"}};
     EXPECT_EQ((Outcome{0, ""}), Line("%*clippedtext()", o)) << "no file: no text";
-    FILE* f = std::fopen((dir_ + "/clip.txt").c_str(), "wb");
-    ASSERT_NE(nullptr, f);
-    std::fputs("h\xC3\xA9llo,\tworld", f);
-    std::fclose(f);
+    ASSERT_TRUE(std::ofstream(dir_ + "/clip.txt", std::ios::binary) << "h\xC3\xA9llo,\tworld");
     EXPECT_EQ((Outcome{0, "[h\xC3\xA9llo,\tworld]"}), Line("[%*clippedtext(ignored)]", o));
 }
 
@@ -193,28 +176,10 @@ TEST(WineDrives, FoundByTheLabelAndSerialNumberWineReports) {
     EXPECT_EQ((Outcome{0, "c:"}), Line("%*finddrive(c:\\windows)"));
 }
 
-// Puts text on the real clipboard, as another program would.
-bool SetClipboardText(const std::wstring& text) {
-    if (!::OpenClipboard(nullptr)) return false;
-    ::EmptyClipboard();
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
-    bool ok = memory != nullptr;
-    if (ok) {
-        std::memcpy(::GlobalLock(memory), text.c_str(), bytes);
-        ::GlobalUnlock(memory);
-        ok = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-        if (!ok) ::GlobalFree(memory);
-    }
-    ::CloseClipboard();
-    return ok;
-}
-
 TEST(WineClipboard, ClippedTextFromTheRealClipboard) {
-    ASSERT_TRUE(SetClipboardText(L"h\u00E9llo,\tworld"));
+    ASSERT_TRUE(PutOnClipboard(u"h\u00E9llo,\tworld"));
     EXPECT_EQ((Outcome{0, "[h\xC3\xA9llo,\tworld]"}), Line("[%*clippedtext(ignored)]"));
-    std::wstring longText(1500, L'k');
-    ASSERT_TRUE(SetClipboardText(longText));
+    ASSERT_TRUE(PutOnClipboard(std::u16string(1500, u'k')));
     EXPECT_EQ((Outcome{0, std::string(1500, 'k')}), Line("%*clippedtext()"));
     EXPECT_EQ((Outcome{0, std::string(1008, 'k')}),
               Line("%*clippedtext()", {}, {"--decline-long-results"}));

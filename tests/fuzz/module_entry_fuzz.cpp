@@ -226,9 +226,6 @@ void BuildWorld() {
         *local = FileTimeFromTicks(ticks + 9 * 3600 * FILETIME_TICKS_PER_SECOND);
         return os::BOOL(1);
     };
-    s.fileTimeToSystem = [](const os::FILETIME* time, os::SYSTEMTIME* split) {
-        return os::BOOL(SplitFileTime(FileTimeTicks(*time), split) ? 1 : 0);
-    };
     // A path exists when it begins with the letter of a drive.
     s.getFileAttributes = [](const char16_t* path) {
         char16_t letter = path[0] >= u'a' && path[0] <= u'z' ? path[0] - 32 : path[0];

@@ -104,30 +104,23 @@ int32_t Function(HostInfo* host, ModuleCall* call) {
         std::memcpy(buffer.data(), first.data(), n * sizeof(char16_t));
         buffer[n] = 0;
         intptr_t answer = Ask(host, HOSTREQ_EXPAND, buffer.data());
-        bool intact = true;
-        for (size_t i = 1024; i < buffer.size(); ++i)
-            intact = intact && buffer[i] == 0xBEEF;
-        size_t length = 0;
-        while (length < 1024 && buffer[length] != 0)
-            ++length;
+        bool intact =
+            std::count(buffer.begin() + 1024, buffer.end(), 0xBEEF) == std::ptrdiff_t{GUARD};
+        auto length = std::find(buffer.begin(), buffer.begin() + 1024, 0) - buffer.begin();
         if (name == u"EXPAND")
             std::memcpy(call->resultBuffer, buffer.data(), 1024 * sizeof(char16_t));
         else
-            Put(call, Number(answer) + u"," + Number(static_cast<long long>(length)) + u"," +
-                          (intact ? u"intact" : u"overrun"));
+            Put(call,
+                Number(answer) + u"," + Number(length) + u"," + (intact ? u"intact" : u"overrun"));
     } else if (name == u"EXECUTE") {
         Put(call, Number(Ask(host, HOSTREQ_EXECUTE, const_cast<char16_t*>(first.c_str()))));
     } else if (name == u"REQUEST") {
         Put(call, Number(Ask(host, static_cast<int32_t>(ReadNumber(first)), nullptr)));
     } else if (name == u"BUFFER") {
         bool empty = call->resultBuffer[0] == 0;
-        for (size_t i = 0; i < 1023; ++i)
-            call->resultBuffer[i] = u'y';
+        std::fill_n(call->resultBuffer, 1023, u'y');
         call->resultBuffer[1023] = 0;
-        if (empty)
-            Put(call, u"empty");
-        else
-            Put(call, u"not empty");
+        Put(call, empty ? u"empty" : u"not empty");
     } else if (name == u"RECORDED") {
         Put(call, g_recorded);
     } else if (name == u"FAIL") {

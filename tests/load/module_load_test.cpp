@@ -1,6 +1,7 @@
 // The built module, loaded through its export, called with records laid out
 // byte by byte as a host of this width lays them out.
 #include "tests/support/module_loader.h"
+#include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
 
@@ -10,26 +11,16 @@
 
 namespace {
 
-std::vector<std::u16string> g_requests;
-
-intptr_t RecordingHost(HostInfo*, int32_t code, void* argument) {
-    g_requests.push_back(code == HOSTREQ_VERSION || !argument
-                             ? std::u16string()
-                             : std::u16string(static_cast<const char16_t*>(argument)));
-    return 0;
-}
-
 class ModuleLoadTest : public ::testing::Test {
   protected:
     void SetUp() override {
         module = LoadModule(BuiltModulePath());
         ASSERT_NE(nullptr, module.entry) << BuiltModulePath() << ": " << module.error;
-        host.callback = RecordingHost;
-        g_requests.clear();
     }
     void TearDown() override { UnloadModule(module); }
     LoadedModule module;
-    HostInfo host{};
+    TestHost recorder; // answers 0 to every request
+    HostInfo& host = recorder.info;
 };
 
 TEST_F(ModuleLoadTest, AnswersTheIdentification) {
@@ -86,7 +77,7 @@ TEST_F(ModuleLoadTest, DeclinesUnknownNamesAndKinds) {
     EXPECT_EQ(0, module.entry(&host, MODCALL_FUNCTION, reinterpret_cast<intptr_t>(raw.bytes)));
     EXPECT_EQ(0, module.entry(&host, 3, 0));
     EXPECT_EQ(u'!', result[0]);
-    EXPECT_TRUE(g_requests.empty());
+    EXPECT_TRUE(recorder.requests.empty());
 }
 
 TEST_F(ModuleLoadTest, WrongUseAsksTheHostToShowTheUsage) {
@@ -96,8 +87,8 @@ TEST_F(ModuleLoadTest, WrongUseAsksTheHostToShowTheUsage) {
     // The host declines the message, so the module falls back to a message
     // box (on Windows it returns at once without a display).
     EXPECT_EQ(-1, module.entry(&host, MODCALL_FUNCTION, reinterpret_cast<intptr_t>(raw.bytes)));
-    ASSERT_EQ(1u, g_requests.size());
-    EXPECT_EQ(std::u16string(u"%*LeftStr(\"text\",length)"), g_requests[0]);
+    ASSERT_EQ(1u, recorder.requests.size());
+    EXPECT_EQ(std::u16string(u"%*LeftStr(\"text\",length)"), recorder.requests[0].text);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #if !defined(_WIN32)
 #include <stdlib.h>
@@ -26,6 +27,12 @@ os::FILETIME Ft(uint64_t ticks) {
 
 uint64_t Ticks(const os::FILETIME& t) {
     return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+// Every field, in order, so that a whole SYSTEMTIME compares and prints.
+std::vector<int> Fields(const os::SYSTEMTIME& s) {
+    return {s.wYear, s.wMonth,  s.wDayOfWeek, s.wDay,
+            s.wHour, s.wMinute, s.wSecond,    s.wMilliseconds};
 }
 
 TEST(FileTimes, SplitLikeWindows) {
@@ -48,14 +55,7 @@ TEST(FileTimes, SplitLikeWindows) {
         os::FILETIME t = Ft(c.ticks);
         os::SYSTEMTIME s{};
         ASSERT_NE(0, os::FileTimeToSystemTime(&t, &s)) << c.ticks;
-        EXPECT_EQ(c.expected.wYear, s.wYear) << c.ticks;
-        EXPECT_EQ(c.expected.wMonth, s.wMonth) << c.ticks;
-        EXPECT_EQ(c.expected.wDayOfWeek, s.wDayOfWeek) << c.ticks;
-        EXPECT_EQ(c.expected.wDay, s.wDay) << c.ticks;
-        EXPECT_EQ(c.expected.wHour, s.wHour) << c.ticks;
-        EXPECT_EQ(c.expected.wMinute, s.wMinute) << c.ticks;
-        EXPECT_EQ(c.expected.wSecond, s.wSecond) << c.ticks;
-        EXPECT_EQ(c.expected.wMilliseconds, s.wMilliseconds) << c.ticks;
+        EXPECT_EQ(Fields(c.expected), Fields(s)) << c.ticks;
     }
     os::FILETIME tooLate = Ft(0x8000000000000000ull);
     os::SYSTEMTIME s{};
@@ -123,13 +123,16 @@ class FileLookup : public ::testing::Test {
     std::u16string Path(const std::string& leaf) {
         return U((dir.Path() / "").generic_string()) + U(leaf);
     }
+    static os::HANDLE Open(const std::u16string& path) {
+        return os::CreateFileW(path.c_str(), os::GENERIC_READ,
+                               os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, nullptr,
+                               os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     TempFolder dir{"murlin-dt-lookup"};
 };
 
 TEST_F(FileLookup, AFileOpensAndADirectoryIsOnlyFound) {
-    os::HANDLE file = os::CreateFileW(Path("alpha.txt").c_str(), os::GENERIC_READ,
-                                      os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, nullptr,
-                                      os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL, nullptr);
+    os::HANDLE file = Open(Path("alpha.txt"));
     ASSERT_NE(os::InvalidHandle(), file);
     os::BY_HANDLE_FILE_INFORMATION info{};
     EXPECT_NE(0, os::GetFileInformationByHandle(file, &info));
@@ -145,11 +148,7 @@ TEST_F(FileLookup, AFileOpensAndADirectoryIsOnlyFound) {
     for (const char* name : {"sub", ""}) {
         std::u16string path = Path(name);
         if (path.back() == u'/') path.pop_back();
-        EXPECT_EQ(os::InvalidHandle(),
-                  os::CreateFileW(path.c_str(), os::GENERIC_READ,
-                                  os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, nullptr,
-                                  os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL, nullptr))
-            << name;
+        EXPECT_EQ(os::InvalidHandle(), Open(path)) << name;
         os::WIN32_FIND_DATAW found{};
         os::HANDLE search = os::FindFirstFileW(path.c_str(), &found);
         ASSERT_NE(os::InvalidHandle(), search) << name;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <stdlib.h>
@@ -28,10 +29,9 @@ class DriveMapping : public ::testing::Test {
     TempFolder dir{"murlin-drive-q"};
 };
 
-// The size each operation sees under a name, or -1 when it fails.
-struct Seen {
-    long long open, found, attributes;
-};
+// The size each operation sees under a name, or -1 when it fails: opened,
+// found, and its attributes.
+using Seen = std::array<long long, 3>;
 
 Seen Look(const char16_t* name) {
     Seen seen{-1, -1, -1};
@@ -39,17 +39,17 @@ Seen Look(const char16_t* name) {
                                       os::OPEN_EXISTING, os::FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != os::InvalidHandle()) {
         os::BY_HANDLE_FILE_INFORMATION info{};
-        if (os::GetFileInformationByHandle(file, &info)) seen.open = info.nFileSizeLow;
+        if (os::GetFileInformationByHandle(file, &info)) seen[0] = info.nFileSizeLow;
         os::CloseHandle(file);
     }
     os::WIN32_FIND_DATAW found{};
     os::HANDLE search = os::FindFirstFileW(name, &found);
     if (search != os::InvalidHandle()) {
-        seen.found = std::u16string(found.cFileName) == u"file.txt" ? found.nFileSizeLow : -2;
+        seen[1] = std::u16string(found.cFileName) == u"file.txt" ? found.nFileSizeLow : -2;
         os::FindClose(search);
     }
     os::DWORD attributes = os::GetFileAttributesW(name);
-    if (attributes != os::INVALID_FILE_ATTRIBUTES) seen.attributes = attributes;
+    if (attributes != os::INVALID_FILE_ATTRIBUTES) seen[2] = attributes;
     return seen;
 }
 
@@ -64,13 +64,8 @@ TEST_F(DriveMapping, EveryOperationSeesTheSameFile) {
         {u"Q:\\sub\\f*.txt", {-1, 3, -1}},      {u"Q:\\sub\\none.txt", {-1, -1, -1}},
         {u"R:\\sub\\file.txt", {-1, -1, -1}},
     };
-    for (const Case& c : cases) {
-        Seen seen = Look(c.name);
-        EXPECT_EQ(c.seen.open, seen.open) << testing::PrintToString(std::u16string(c.name));
-        EXPECT_EQ(c.seen.found, seen.found) << testing::PrintToString(std::u16string(c.name));
-        EXPECT_EQ(c.seen.attributes, seen.attributes)
-            << testing::PrintToString(std::u16string(c.name));
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(c.seen, Look(c.name)) << testing::PrintToString(std::u16string(c.name));
     char16_t label[32] = {};
     os::DWORD serial = 0;
     ASSERT_NE(0,

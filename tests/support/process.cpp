@@ -1,13 +1,9 @@
-// RunProcess: a child process with pipes on all three standard streams.
+// A child process with pipes on all three standard streams.
 // POSIX: fork and exec, one poll loop that feeds standard input and drains
 // standard output and error together, so no pipe ever fills up and blocks.
 // Windows (and Wine): CreateProcessW with CreatePipe pipes, one thread that
 // writes standard input and one that reads standard error while the caller's
 // thread reads standard output.
-//
-// exitCode is the child's exit status; a child killed by a signal gives
-// 128 + the signal number; a program that cannot be started gives -1 with the
-// reason in err.
 #include "tests/support/process.h"
 
 #if defined(_WIN32)
@@ -28,7 +24,6 @@ extern char** environ;
 #endif
 
 #include <algorithm>
-#include <cstdlib>
 
 std::string HostProgramPath() {
 #if defined(_WIN32)
@@ -38,8 +33,21 @@ std::string HostProgramPath() {
 #endif
 }
 
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options) {
+    ChildProcess child(program, args, options);
+    if (options.input.empty()) child.CloseInput();
+    return child.Finish(options.input);
+}
+
 ProcessResult RunHost(const std::vector<std::string>& args, const ProcessOptions& options) {
     return RunProcess(HostProgramPath(), args, options);
+}
+
+std::string HostOutput(const std::vector<std::string>& args, const ProcessOptions& options) {
+    ProcessResult r = RunHost(args, options);
+    if (r.exitCode != 0) r.out += "[status " + std::to_string(r.exitCode) + ": " + r.err + "]";
+    return r.out;
 }
 
 #if defined(_WIN32)
@@ -94,21 +102,17 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::string, std::stri
     };
     for (const auto& addition : additions) {
         std::wstring name = Widen(addition.first);
-        std::wstring entry = name + L"=" + Widen(addition.second);
-        bool replaced = false;
-        for (std::wstring& existing : entries) {
-            if (_wcsicmp(nameOf(existing).c_str(), name.c_str()) == 0) {
-                existing = entry;
-                replaced = true;
-            }
-        }
-        if (!replaced) entries.push_back(entry);
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const std::wstring& existing) {
+                                         return _wcsicmp(nameOf(existing).c_str(), name.c_str()) ==
+                                                0;
+                                     }),
+                      entries.end());
+        entries.push_back(name + L"=" + Widen(addition.second));
     }
     std::wstring block;
-    for (const std::wstring& entry : entries) {
-        block += entry;
-        block += L'\0';
-    }
+    for (const std::wstring& entry : entries)
+        block += entry + L'\0';
     block += L'\0';
     return block;
 }
@@ -137,24 +141,17 @@ std::string ErrorText(const char* what) {
 
 } // namespace
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const ProcessOptions& options) {
-    ProcessResult result;
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                           const ProcessOptions& options) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr,
-           errRead = nullptr, errWrite = nullptr;
-    if (!::CreatePipe(&inRead, &inWrite, &inherit, 0) ||
-        !::CreatePipe(&outRead, &outWrite, &inherit, 0) ||
-        !::CreatePipe(&errRead, &errWrite, &inherit, 0)) {
-        result.err = ErrorText("CreatePipe");
-        for (HANDLE h : {inRead, inWrite, outRead, outWrite, errRead, errWrite})
-            if (h != nullptr) ::CloseHandle(h);
-        return result;
-    }
+    HANDLE inRead = nullptr, outWrite = nullptr, errWrite = nullptr;
+    bool piped = ::CreatePipe(&inRead, &in_, &inherit, 0) &&
+                 ::CreatePipe(&out_, &outWrite, &inherit, 0) &&
+                 ::CreatePipe(&err_, &errWrite, &inherit, 0);
+    if (!piped) result_.err = ErrorText("CreatePipe");
     // The parent's ends stay out of the child.
-    ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    for (HANDLE h : {in_, out_, err_})
+        if (h != nullptr) ::SetHandleInformation(h, HANDLE_FLAG_INHERIT, 0);
 
     std::wstring application = Widen(program);
     std::wstring commandLine;
@@ -164,7 +161,6 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         AppendQuoted(commandLine, Widen(arg));
     }
     std::wstring environment = EnvironmentBlock(options.env);
-    std::wstring directory = Widen(options.workingDirectory);
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -173,58 +169,62 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
-    BOOL started =
-        ::CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                         CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, &environment[0],
-                         directory.empty() ? nullptr : directory.c_str(), &startup, &process);
-    ::CloseHandle(inRead);
-    ::CloseHandle(outWrite);
-    ::CloseHandle(errWrite);
-    if (!started) {
-        result.err = ErrorText("CreateProcessW");
-        ::CloseHandle(inWrite);
-        ::CloseHandle(outRead);
-        ::CloseHandle(errRead);
-        return result;
+    if (piped && !::CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                   CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, &environment[0],
+                                   nullptr, &startup, &process))
+        result_.err = ErrorText("CreateProcessW");
+    for (HANDLE h : {inRead, outWrite, errWrite})
+        if (h != nullptr) ::CloseHandle(h);
+    if (process.hProcess == nullptr) {
+        CloseAll();
+        return;
     }
     ::CloseHandle(process.hThread);
+    process_ = process.hProcess;
+}
 
-    std::thread writer(WriteAll, inWrite, &options.input);
-    std::thread errReader(ReadAll, errRead, &result.err);
-    ReadAll(outRead, &result.out);
+bool ChildProcess::Write(const std::string& bytes) {
+    DWORD n = 0;
+    return ::WriteFile(in_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
+           n == bytes.size();
+}
+
+void ChildProcess::CloseInput() {
+    if (in_ != nullptr) ::CloseHandle(in_);
+    in_ = nullptr;
+}
+
+void ChildProcess::CloseAll() {
+    CloseInput();
+    for (HANDLE* h : {&out_, &err_, &process_}) {
+        if (*h != nullptr) ::CloseHandle(*h);
+        *h = nullptr;
+    }
+}
+
+ProcessResult ChildProcess::Finish(const std::string& input) {
+    if (process_ == nullptr) return result_;
+    std::thread writer;
+    if (!input.empty() && in_ != nullptr) {
+        writer = std::thread(WriteAll, in_, &input);
+        in_ = nullptr; // the writer closes it
+    }
+    std::thread errReader(ReadAll, err_, &result_.err);
+    ReadAll(out_, &result_.out);
     errReader.join();
-    writer.join();
-    ::CloseHandle(outRead);
-    ::CloseHandle(errRead);
+    if (writer.joinable()) writer.join();
 
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::WaitForSingleObject(process_, INFINITE);
     DWORD code = 0;
-    ::GetExitCodeProcess(process.hProcess, &code);
-    ::CloseHandle(process.hProcess);
-    result.exitCode = static_cast<int>(code);
-    return result;
+    ::GetExitCodeProcess(process_, &code);
+    result_.exitCode = static_cast<int>(code);
+    CloseAll();
+    return result_;
 }
 
 #else
 
 namespace {
-
-// The program as execve wants it: a name without a slash is looked up in PATH.
-std::string Locate(const std::string& program) {
-    if (program.find('/') != std::string::npos) return program;
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(start, end - start);
-        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return program;
-}
 
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
@@ -233,15 +233,12 @@ void CloseFd(int& fd) {
 
 } // namespace
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const ProcessOptions& options) {
-    ProcessResult result;
-
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                           const ProcessOptions& options)
+    : program_(program) {
     // Everything the child needs is prepared before fork: after it, the
     // child calls only async-signal-safe functions.
-    std::string path = Locate(program);
-    std::vector<std::string> argStrings;
-    argStrings.push_back(program);
+    std::vector<std::string> argStrings = {program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argStrings)
@@ -267,31 +264,24 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1}, report[2] = {-1, -1};
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
         ::pipe2(err, O_CLOEXEC) != 0 || ::pipe2(report, O_CLOEXEC) != 0) {
-        result.err = std::string("pipe failed: ") + std::strerror(errno);
+        result_.err = std::string("pipe failed: ") + std::strerror(errno);
         for (int* p : {in, out, err, report}) {
             CloseFd(p[0]);
             CloseFd(p[1]);
         }
-        return result;
+        return;
     }
     // A child that has closed its standard input must not kill us with SIGPIPE.
     ::signal(SIGPIPE, SIG_IGN);
 
-    const char* directory =
-        options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
-    pid_t pid = ::fork();
-    if (pid == 0) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
         ::signal(SIGPIPE, SIG_DFL);
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
-        int failure = 0;
-        if (directory != nullptr && ::chdir(directory) != 0)
-            failure = errno;
-        else {
-            ::execve(path.c_str(), argv.data(), envp.data());
-            failure = errno;
-        }
+        ::execve(program.c_str(), argv.data(), envp.data());
+        int failure = errno;
         // The parent learns why through the report pipe (closed on exec).
         ssize_t ignored = ::write(report[1], &failure, sizeof failure);
         (void)ignored;
@@ -301,43 +291,62 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     CloseFd(out[1]);
     CloseFd(err[1]);
     CloseFd(report[1]);
-    if (pid < 0) {
-        result.err = std::string("fork failed: ") + std::strerror(errno);
-        CloseFd(in[1]);
-        CloseFd(out[0]);
-        CloseFd(err[0]);
-        CloseFd(report[0]);
-        return result;
+    in_ = in[1];
+    out_ = out[0];
+    err_ = err[0];
+    report_ = report[0];
+    if (pid_ < 0) {
+        result_.err = std::string("fork failed: ") + std::strerror(errno);
+        CloseAll();
     }
+}
 
+bool ChildProcess::Write(const std::string& bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        ssize_t n = ::write(in_, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void ChildProcess::CloseInput() {
+    CloseFd(in_);
+}
+
+void ChildProcess::CloseAll() {
+    for (int* fd : {&in_, &out_, &err_, &report_})
+        CloseFd(*fd);
+}
+
+ProcessResult ChildProcess::Finish(const std::string& input) {
+    if (pid_ <= 0) return result_;
     size_t written = 0;
-    if (options.input.empty())
-        CloseFd(in[1]);
-    else
-        ::fcntl(in[1], F_SETFL, ::fcntl(in[1], F_GETFL) | O_NONBLOCK);
+    int feed = input.empty() ? -1 : in_;
+    if (feed >= 0) ::fcntl(feed, F_SETFL, ::fcntl(feed, F_GETFL) | O_NONBLOCK);
     char buffer[65536];
-    while (in[1] >= 0 || out[0] >= 0 || err[0] >= 0) {
+    while ((feed >= 0 && in_ >= 0) || out_ >= 0 || err_ >= 0) {
         pollfd fds[3];
         nfds_t n = 0;
-        if (in[1] >= 0) fds[n++] = {in[1], POLLOUT, 0};
-        if (out[0] >= 0) fds[n++] = {out[0], POLLIN, 0};
-        if (err[0] >= 0) fds[n++] = {err[0], POLLIN, 0};
+        if (feed >= 0 && in_ >= 0) fds[n++] = {in_, POLLOUT, 0};
+        if (out_ >= 0) fds[n++] = {out_, POLLIN, 0};
+        if (err_ >= 0) fds[n++] = {err_, POLLIN, 0};
         if (::poll(fds, n, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
         for (nfds_t i = 0; i < n; ++i) {
             if (fds[i].revents == 0) continue;
-            if (fds[i].fd == in[1]) {
-                ssize_t w =
-                    ::write(in[1], options.input.data() + written, options.input.size() - written);
+            if (fds[i].fd == in_) {
+                ssize_t w = ::write(in_, input.data() + written, input.size() - written);
                 if (w > 0) written += static_cast<size_t>(w);
-                if ((w < 0 && errno != EAGAIN && errno != EINTR) || written == options.input.size())
-                    CloseFd(in[1]);
+                if ((w < 0 && errno != EAGAIN && errno != EINTR) || written == input.size())
+                    CloseFd(in_);
                 continue;
             }
-            int& fd = fds[i].fd == out[0] ? out[0] : err[0];
-            std::string& into = fds[i].fd == out[0] ? result.out : result.err;
+            int& fd = fds[i].fd == out_ ? out_ : err_;
+            std::string& into = fds[i].fd == out_ ? result_.out : result_.err;
             ssize_t r = ::read(fd, buffer, sizeof buffer);
             if (r > 0)
                 into.append(buffer, static_cast<size_t>(r));
@@ -345,25 +354,22 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                 CloseFd(fd);
         }
     }
-    CloseFd(in[1]);
-    CloseFd(out[0]);
-    CloseFd(err[0]);
-
     int failure = 0;
-    ssize_t got = ::read(report[0], &failure, sizeof failure);
-    CloseFd(report[0]);
+    ssize_t got = ::read(report_, &failure, sizeof failure);
+    CloseAll();
 
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
+    pid_ = -1;
     if (got == static_cast<ssize_t>(sizeof failure)) {
-        result.err = "cannot run " + program + ": " + std::strerror(failure);
-        result.exitCode = -1;
+        result_.err = "cannot run " + program_ + ": " + std::strerror(failure);
+        result_.exitCode = -1;
     } else if (WIFEXITED(status))
-        result.exitCode = WEXITSTATUS(status);
+        result_.exitCode = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
-        result.exitCode = 128 + WTERMSIG(status);
-    return result;
+        result_.exitCode = 128 + WTERMSIG(status);
+    return result_;
 }
 
 #endif

@@ -1,5 +1,7 @@
 #include "tests/support/test_call.h"
 
+#include <algorithm>
+
 namespace {
 
 intptr_t Decline(HostInfo*, int32_t, void*) {
@@ -31,22 +33,18 @@ int32_t TestCall::Run(ModuleEntryFunction entry, int32_t kind) {
 }
 
 std::u16string TestCall::Result() const {
-    size_t n = 0;
-    while (n < RESULT_BUFFER_UNITS && buffer[n] != 0)
-        ++n;
-    return std::u16string(buffer.data(), n);
+    auto end = buffer.begin() + RESULT_BUFFER_UNITS;
+    return std::u16string(buffer.begin(), std::find(buffer.begin(), end, 0));
 }
 
 bool TestCall::GuardIntact() const {
-    for (size_t i = RESULT_BUFFER_UNITS; i < buffer.size(); ++i)
-        if (buffer[i] != GUARD_UNIT) return false;
-    return true;
+    return std::count(buffer.begin() + RESULT_BUFFER_UNITS, buffer.end(), GUARD_UNIT) ==
+           static_cast<ptrdiff_t>(buffer.size() - RESULT_BUFFER_UNITS);
 }
 
 bool TestCall::ResultUntouched() const {
-    for (size_t i = 0; i < RESULT_BUFFER_UNITS; ++i)
-        if (buffer[i] != fill_) return false;
-    return true;
+    return std::count(buffer.begin(), buffer.begin() + RESULT_BUFFER_UNITS, fill_) ==
+           static_cast<ptrdiff_t>(RESULT_BUFFER_UNITS);
 }
 
 TestHost::TestHost() {

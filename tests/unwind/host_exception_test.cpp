@@ -6,6 +6,7 @@
 // them; and a walk of the stack from inside the service function reaches the
 // host function that called ModuleEntry. Both need the module's unwind data
 // (on x64 Windows, .pdata and .xdata). The clipboard is left to others.
+#include "tests/support/clipboard.h"
 #include "tests/support/files.h"
 #include "tests/support/module_loader.h"
 #include "tests/support/test_call.h"
@@ -13,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <string.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -130,23 +130,6 @@ TEST(HostExceptions, PassThroughTheModuleToTheHostsCatch) {
 }
 
 #if defined(_WIN32)
-// Puts text on the clipboard, as another program would.
-bool PutOnClipboard(const std::u16string& text) {
-    if (!::OpenClipboard(nullptr)) return false;
-    ::EmptyClipboard();
-    size_t bytes = (text.size() + 1) * sizeof(char16_t);
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
-    bool ok = memory != nullptr;
-    if (ok) {
-        memcpy(::GlobalLock(memory), text.c_str(), bytes);
-        ::GlobalUnlock(memory);
-        ok = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-        if (!ok) ::GlobalFree(memory);
-    }
-    ::CloseClipboard();
-    return ok;
-}
-
 // True when a window of this thread, not the one the module ran on, can open
 // the clipboard (tests running beside this one may hold it for a moment).
 bool OthersOpenTheClipboard(ModuleEntryFunction, const std::u16string&) {
