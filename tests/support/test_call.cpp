@@ -60,3 +60,7 @@ intptr_t TestHost::Callback(HostInfo* host, int32_t code, void* argument) {
     self->requests.push_back(request);
     return self->answer ? self->answer(code, argument) : 0;
 }
+
+void PrintTo(const HostRequest& request, std::ostream* out) {
+    *out << "{" << request.code << ", \"" << Narrow(request.text) << "\"}";
+}

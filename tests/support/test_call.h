@@ -7,6 +7,7 @@
 #include "tests/support/ascii.h"
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,10 @@ class TestCall {
 struct HostRequest {
     int32_t code;
     std::u16string text; // the argument's text, where it has one
+    bool operator==(const HostRequest& o) const { return code == o.code && text == o.text; }
 };
+typedef std::vector<HostRequest> HostRequests;
+void PrintTo(const HostRequest& request, std::ostream* out); // for the checks' messages
 
 // A host that records every request and answers through `answer` (0 to
 // everything when it is empty). One TestHost serves one thread.

@@ -209,9 +209,7 @@ TEST_F(NowDateTimeTest, UsageTextForFormatsBeginningWithDashSlashOrQuestionMark)
         fake::ForgetRun();
         EXPECT_EQ(RESULT_FAILED, Run(params));
         EXPECT_EQ(u"", call->Result());
-        ASSERT_EQ(1u, host.requests.size());
-        EXPECT_EQ(HOSTREQ_MESSAGE, host.requests[0].code);
-        EXPECT_EQ(usage, host.requests[0].text);
+        EXPECT_EQ((HostRequests{{HOSTREQ_MESSAGE, usage}}), host.requests);
         // The file is looked up before the format is looked at.
         EXPECT_EQ(params.size() >= 2 ? 1u : 0u, fake::Count("FindFirstFileW"));
     }

@@ -44,6 +44,18 @@ struct Condition {
 
 using Platform = fake::Platform;
 
+// Every standard handle is `handle`, and no input waits behind it.
+void StdHandlesAre(Platform& s, os::HANDLE handle) {
+    s.getStdHandle = [handle](os::DWORD) { return handle; };
+    s.pipe.waiting.clear();
+}
+
+// Drive Q: is there, and asking it fails with `error`.
+void DriveQFailsWith(Platform& s, os::DWORD error) {
+    s.logicalDrives |= 1u << (u'Q' - u'A');
+    s.driveErrors[u'Q'] = error;
+}
+
 // What a Windows host can give the module, each as Windows documents it.
 const Condition CONDITIONS[] = {
     {"the sample world", [](Platform&) {}},
@@ -53,17 +65,9 @@ const Condition CONDITIONS[] = {
     // "Use Unicode UTF-8": MB_PRECOMPOSED is refused (ERROR_INVALID_FLAGS), no byte leads.
     {"ANSI code page 65001", [](Platform& s) { s.ansiCodePage = os::CP_UTF8; }},
     // GetStdHandle: NULL when the process has no standard handles, as a GUI host.
-    {"no standard handles",
-     [](Platform& s) {
-         s.getStdHandle = [](os::DWORD) { return os::HANDLE(nullptr); };
-         s.pipe.waiting.clear();
-     }},
+    {"no standard handles", [](Platform& s) { StdHandlesAre(s, nullptr); }},
     // GetStdHandle: INVALID_HANDLE_VALUE when it fails.
-    {"invalid standard handles",
-     [](Platform& s) {
-         s.getStdHandle = [](os::DWORD) { return os::InvalidHandle(); };
-         s.pipe.waiting.clear();
-     }},
+    {"invalid standard handles", [](Platform& s) { StdHandlesAre(s, os::InvalidHandle()); }},
     // A console: FILE_TYPE_CHAR, a read returns the line typed, no peek.
     {"a console",
      [](Platform& s) {
@@ -95,17 +99,9 @@ const Condition CONDITIONS[] = {
     // OpenClipboard fails while another window has the clipboard open.
     {"the clipboard held by another thread", [](Platform& s) { s.clipboardHeldElsewhere = true; }},
     // ERROR_NOT_READY, and the critical error box unless SEM_FAILCRITICALERRORS is set.
-    {"a removable drive without media",
-     [](Platform& s) {
-         s.logicalDrives |= 1u << (u'Q' - u'A');
-         s.driveErrors[u'Q'] = 21;
-     }},
+    {"a removable drive without media", [](Platform& s) { DriveQFailsWith(s, 21); }},
     // A mapped drive whose server does not answer: ERROR_BAD_NETPATH, no box.
-    {"an unreachable network drive",
-     [](Platform& s) {
-         s.logicalDrives |= 1u << (u'Q' - u'A');
-         s.driveErrors[u'Q'] = 53;
-     }},
+    {"an unreachable network drive", [](Platform& s) { DriveQFailsWith(s, 53); }},
     // SetThreadErrorMode: the mode is the thread's, so the host's own flags are in it.
     {"the host's error mode 0x8002",
      [](Platform& s) {

@@ -16,25 +16,21 @@ class ModuleEntryTest : public ::testing::Test {
     TestHost host;
 };
 
-TEST_F(ModuleEntryTest, IdentificationWritesKindsAndTitle) {
-    char16_t title[64];
-    for (auto& u : title)
-        u = 0x7777;
-    ModuleInfoRequest request{0, 5, title};
-    EXPECT_EQ(1, ModuleEntry(&host.info, MODCALL_INFO, reinterpret_cast<intptr_t>(&request)));
-    EXPECT_EQ(192u, request.servedKinds);
-    std::u16string text(title);
-    EXPECT_EQ(37u, text.size());
-    EXPECT_EQ(0u, text.rfind(u"Ombry Text Module R7  ", 0));
-    EXPECT_EQ(0x7777, title[38]) << "the title is copied with its NUL and nothing more";
-}
-
-TEST_F(ModuleEntryTest, IdentificationWithOtherSelectorWritesNothing) {
-    char16_t title[4] = {1, 2, 3, 4};
-    ModuleInfoRequest request{1, 5, title};
-    EXPECT_EQ(0, ModuleEntry(&host.info, MODCALL_INFO, reinterpret_cast<intptr_t>(&request)));
-    EXPECT_EQ(5u, request.servedKinds);
-    EXPECT_EQ(1, title[0]);
+// Selector 0 gets the kinds and the title, copied with its NUL and nothing
+// more; any other selector gets nothing written.
+TEST_F(ModuleEntryTest, IdentificationAnswersSelectorZeroOnly) {
+    for (uint32_t selector : {0u, 1u}) {
+        std::u16string title(64, 0x7777);
+        ModuleInfoRequest request{selector, 5, &title[0]};
+        int32_t served =
+            ModuleEntry(&host.info, MODCALL_INFO, reinterpret_cast<intptr_t>(&request));
+        EXPECT_EQ(selector == 0 ? 1 : 0, served);
+        EXPECT_EQ(selector == 0 ? 192u : 5u, request.servedKinds);
+        std::u16string written = selector == 0 ? u"Ombry Text Module R7  " : u"";
+        EXPECT_EQ(written, title.substr(0, written.size()));
+        EXPECT_EQ(selector == 0 ? 37u : 64u, std::u16string(title.c_str()).size()) << selector;
+        EXPECT_EQ(0x7777, title[38]) << selector;
+    }
 }
 
 TEST_F(ModuleEntryTest, OtherKindsAreDeclinedWithoutReadingTheArgument) {

@@ -145,10 +145,9 @@ TEST_F(QueriesTest, FindDriveWithoutKeysShowsUsage) {
     TestCall call(u"FINDDRIVE");
     EXPECT_EQ(-1, Run(call));
     EXPECT_TRUE(call.ResultUntouched());
-    ASSERT_EQ(1u, host.requests.size());
-    EXPECT_EQ(HOSTREQ_MESSAGE, host.requests[0].code);
-    EXPECT_EQ(u"%*FindDrive(DriveLetter/label/SN1[,DriveLetter/label/SN2...])",
-              host.requests[0].text);
+    EXPECT_EQ((HostRequests{{HOSTREQ_MESSAGE,
+                             u"%*FindDrive(DriveLetter/label/SN1[,DriveLetter/label/SN2...])"}}),
+              host.requests);
 }
 
 TEST_F(QueriesTest, FindDriveLongFixedAnswerStaysInsideTheBuffer) {
@@ -159,9 +158,7 @@ TEST_F(QueriesTest, FindDriveLongFixedAnswerStaysInsideTheBuffer) {
         TestCall call(u"FINDDRIVE", {u"!" + fixed});
         EXPECT_EQ(1, Run(call));
         EXPECT_TRUE(call.GuardIntact());
-        ASSERT_EQ(1u, host.requests.size());
-        EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
-        EXPECT_EQ(fixed, host.requests[0].text);
+        EXPECT_EQ((HostRequests{{HOSTREQ_LONGRESULT, fixed}}), host.requests);
         EXPECT_EQ(answer == 1 ? u"" : fixed.substr(0, 1008), call.Result());
     }
 }
@@ -228,12 +225,10 @@ TEST_F(QueriesTest, ClipboardLongTextIsOfferedOnceTheClipboardIsClosed) {
         TestCall call(u"CLIPPEDTEXT");
         EXPECT_EQ(1, Run(call));
         bool offered = c.units > 1008 && !c.heapFails;
-        ASSERT_EQ(offered ? 1u : 0u, host.requests.size()) << c.units;
-        if (offered) {
-            EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
-            EXPECT_EQ(s.clipboardText, host.requests[0].text);
-            EXPECT_EQ(0, heldDuringRequest) << "closed and unlocked during the request";
-        }
+        EXPECT_EQ((offered ? HostRequests{{HOSTREQ_LONGRESULT, s.clipboardText}} : HostRequests()),
+                  host.requests)
+            << c.units;
+        EXPECT_TRUE(!offered || heldDuringRequest == 0) << "closed and unlocked during the request";
         EXPECT_EQ(s.clipboardText.substr(0, c.resultUnits), call.Result()) << c.units;
         EXPECT_TRUE(call.GuardIntact());
         const std::vector<std::string> ops = {"OpenClipboard", "GetClipboardData", "GlobalLock",
@@ -317,8 +312,7 @@ TEST_F(QueriesTest, VersionOfTheHost) {
         TestCall call(u"VERSION", c.params);
         EXPECT_EQ(1, Run(call));
         EXPECT_EQ(c.result, call.Result());
-        ASSERT_EQ(1u, host.requests.size());
-        EXPECT_EQ(HOSTREQ_VERSION, host.requests[0].code);
+        EXPECT_EQ((HostRequests{{HOSTREQ_VERSION, u""}}), host.requests);
         EXPECT_EQ(0u, fake::Count("GetVersionExW"));
     }
 }

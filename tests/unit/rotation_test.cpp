@@ -57,12 +57,11 @@ TEST(RotateExecute, StepsThroughTheCommandsAndStoresFirst) {
         TestHost host = HostExpandingTo(c.stored);
         TestCall call(u"ROTATEEXECUTE", c.params);
         EXPECT_EQ(1, RunCall(host, call, MODCALL_COMMAND)) << c.label;
-        ASSERT_EQ(3u, host.requests.size()) << c.label;
-        EXPECT_EQ(HOSTREQ_EXPAND, host.requests[0].code);
-        EXPECT_EQ(HOSTREQ_EXECUTE, host.requests[1].code);
-        EXPECT_EQ(HOSTREQ_EXECUTE, host.requests[2].code);
-        EXPECT_EQ(c.store, host.requests[1].text) << c.label;
-        EXPECT_EQ(c.command, host.requests[2].text) << c.label;
+        EXPECT_EQ((HostRequests{{HOSTREQ_EXPAND, u"%*getcust(_User:" + c.params[0] + u")"},
+                                {HOSTREQ_EXECUTE, c.store},
+                                {HOSTREQ_EXECUTE, c.command}}),
+                  host.requests)
+            << c.label;
         EXPECT_TRUE(call.ResultUntouched()) << "commands write no value";
     }
 }
@@ -132,10 +131,10 @@ TEST(RotateCustomize, SetsTheValueAfterTheCurrentOne) {
         TestHost host = HostExpandingTo(c.current);
         TestCall call(u"ROTATECUSTOMIZE", c.params);
         EXPECT_EQ(1, RunCall(host, call, MODCALL_COMMAND)) << c.label;
-        ASSERT_EQ(2u, host.requests.size()) << c.label;
-        EXPECT_EQ(u"%*getcust(\"K\")", host.requests[0].text) << c.label;
-        EXPECT_EQ(HOSTREQ_EXECUTE, host.requests[1].code);
-        EXPECT_EQ(c.command, host.requests[1].text) << c.label;
+        EXPECT_EQ(
+            (HostRequests{{HOSTREQ_EXPAND, u"%*getcust(\"K\")"}, {HOSTREQ_EXECUTE, c.command}}),
+            host.requests)
+            << c.label;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "platform/testing/fake_platform.h"
+#include "tests/support/fake_log.h"
 #include "tests/support/test_call.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +25,7 @@ class SlicingTest : public ::testing::Test {
             EXPECT_EQ(c.value, call.Result()) << c.label;
         } else {
             EXPECT_TRUE(call.ResultUntouched()) << c.label;
-            ASSERT_EQ(1u, host.requests.size()) << c.label;
-            EXPECT_EQ(HOSTREQ_MESSAGE, host.requests[0].code);
-            EXPECT_EQ(c.value, host.requests[0].text) << c.label;
+            EXPECT_EQ((HostRequests{{HOSTREQ_MESSAGE, c.value}}), host.requests) << c.label;
         }
         EXPECT_TRUE(call.GuardIntact()) << c.label;
     }
@@ -87,17 +86,13 @@ TEST_F(SlicingTest, PaddingAlignsRightWithinTheBuffer) {
 }
 
 TEST_F(SlicingTest, LongSliceIsOfferedToTheHostWhole) {
-    std::u16string text;
-    for (int i = 0; i < 3000; ++i)
-        text += static_cast<char16_t>(u'a' + i % 26);
+    const std::u16string text = Repeat(u"abcdefghijklmnopqrstuvwxyz", 116).substr(0, 3000);
     for (intptr_t answer : {1, 0}) {
         TestHost host;
         host.answer = [answer](int32_t, void*) { return answer; };
         TestCall call(u"MIDSTR", {text, u"100"});
         EXPECT_EQ(1, RunCall(host, call));
-        ASSERT_EQ(1u, host.requests.size());
-        EXPECT_EQ(HOSTREQ_LONGRESULT, host.requests[0].code);
-        EXPECT_EQ(text.substr(100), host.requests[0].text);
+        EXPECT_EQ((HostRequests{{HOSTREQ_LONGRESULT, text.substr(100)}}), host.requests);
         if (answer == 1)
             EXPECT_TRUE(call.ResultUntouched());
         else

@@ -34,8 +34,9 @@ TEST_F(StdOutTest, NoParametersShowTheUsageAndWriteNothing) {
         fake::Reset();
         host.requests.clear();
         EXPECT_EQ(-1, Run(name, {}));
-        ASSERT_EQ(1u, host.requests.size());
-        EXPECT_EQ(u"*stdxxx [-utf8,[-bom]]\"text\"[,-crlf][,-lf]", host.requests[0].text);
+        EXPECT_EQ(
+            (HostRequests{{HOSTREQ_MESSAGE, u"*stdxxx [-utf8,[-bom]]\"text\"[,-crlf][,-lf]"}}),
+            host.requests);
         EXPECT_EQ(0u, fake::Count("WriteFile"));
     }
 }

@@ -9,8 +9,9 @@ namespace {
 
 // Every length up to several rounds of many blocks, at every start within a
 // block, with units whose one byte is zero, with and without units of 0x8000
-// and above, and units after the NUL that must not count.
-TEST(TextLength, CountsUnitsUpToTheNulWhereverTheTextStarts) {
+// and above, and units after the NUL that must not count; measured whole and
+// within limits below, at and above the length.
+TEST(TextLength, CountsUnitsUpToTheNulOrTheLimitWhereverTheTextStarts) {
     const char16_t fillers[] = {u'a', 0x0100, 0x0001, 0xFF00, 0xFFFF};
     for (size_t start = 0; start < 16; ++start) {
         for (size_t length = 0; length < 600; ++length) {
@@ -19,24 +20,11 @@ TEST(TextLength, CountsUnitsUpToTheNulWhereverTheTextStarts) {
                 buffer[start + i] = length % 2 == 0 ? fillers[i % 5] : fillers[i % 3];
             buffer[start + length] = 0;
             if (start > 0) buffer[start - 1] = 0; // a NUL just before the text
-            ASSERT_EQ(length, TextLength(buffer.data() + start)) << start << " " << length;
-        }
-    }
-}
-
-// The same texts measured within limits below, at and above their length.
-TEST(TextLengthWithin, StopsAtTheNulOrTheLimit) {
-    for (size_t start = 0; start < 16; ++start) {
-        for (size_t length = 0; length < 600; ++length) {
-            std::vector<char16_t> buffer(start + length + 24, u'x');
-            for (size_t i = 0; i < length; ++i)
-                buffer[start + i] = i % 2 == 0 ? u'a' : 0xFF00;
-            buffer[start + length] = 0;
             const char16_t* text = buffer.data() + start;
+            ASSERT_EQ(length, TextLength(text)) << start << " " << length;
             for (size_t limit : {size_t{0}, size_t{1}, length / 2, length, length + 1, size_t{300},
                                  size_t{1025}, SIZE_MAX}) {
-                size_t wanted = length < limit ? length : limit;
-                ASSERT_EQ(wanted, TextLengthWithin(text, limit))
+                ASSERT_EQ(length < limit ? length : limit, TextLengthWithin(text, limit))
                     << start << " " << length << " " << limit;
             }
         }
