@@ -75,8 +75,10 @@ prepare() { # empty when the probe is ready, else why not
             i686-w64-mingw32-gcc -x c -O2 -s -o "$probe" - >/dev/null 2>&1 ||
             { echo "i686-w64-mingw32-gcc cannot build a 32-bit PE"; return; }
     fi
+    # WINEDLLPATH lets a wine64 without the 32-bit loader fill the prefix's
+    # syswow64 too; without it, that prefix can start no 32-bit program.
     if [ ! -e "$WINEPREFIX/system.reg" ] &&
-        ! timeout 300 "$wine64" wineboot --init >/dev/null 2>&1; then
+        ! WINEDLLPATH=$wow64_dlls timeout 300 "$wine64" wineboot --init >/dev/null 2>&1; then
         echo "$wine64 cannot make a prefix"
     fi
 }
