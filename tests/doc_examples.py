@@ -39,6 +39,7 @@ usage: doc_examples.py --root SOURCE_DIR --host MURLIN_HOST --version V
                        [--require-japanese] [RUNNER...]
 """
 import argparse
+import concurrent.futures
 import datetime
 import os
 import re
@@ -302,16 +303,19 @@ def main():
 
     problems = check_documents(args.root, texts, examples, args.version, args.require_japanese)
     ran = lines = skipped = 0
-    for name in names:
-        for example in examples[name]:
-            outcome = run(example, args.host, args.runner, windows)
-            if outcome == "skip":
-                skipped += 1
-                continue
-            ran += 1
-            lines += len(example.lines)
-            if outcome:
-                problems.append(outcome)
+    every = [example for name in names for example in examples[name]]
+    # Each example has a folder and settings of its own, so several run at
+    # once: under Wine, most of an example's time is Wine starting.
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        outcomes = list(pool.map(lambda e: run(e, args.host, args.runner, windows), every))
+    for example, outcome in zip(every, outcomes):
+        if outcome == "skip":
+            skipped += 1
+            continue
+        ran += 1
+        lines += len(example.lines)
+        if outcome:
+            problems.append(outcome)
     print("doc examples: ran %d examples (%d command lines) from %d files%s" %
           (ran, lines, len(names),
            "; skipped %d whose world only the Linux stand-ins make" % skipped if skipped else ""))
