@@ -18,12 +18,9 @@ if ! grep -qE "^## ${version//./\\.} \([0-9]{4}-[0-9]{2}-[0-9]{2}\)\$" CHANGELOG
     echo "release: CHANGELOG.md has no dated section for $version: '## $version (YYYY-MM-DD)'" >&2
     exit 1
 fi
-# What a user reads: the reference in each language that exists (English
-# always), the Japanese install steps when written.
-documents=(README.md CHANGELOG.md docs/reference.md)
-for optional in docs/reference.ja.md docs/install.ja.md; do
-    if [ -f "$optional" ]; then documents+=("$optional"); fi
-done
+# What a user reads: the README, the CHANGELOG, the reference in English and
+# Japanese and the Japanese install steps.
+documents=(README.md CHANGELOG.md docs/reference.md docs/reference.ja.md docs/install.ja.md)
 for document in "${documents[@]}"; do
     [ -f "$document" ] || { echo "release: $document is missing" >&2; exit 1; }
 done
