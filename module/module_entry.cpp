@@ -22,8 +22,10 @@ __attribute__((noinline, cold)) int32_t Identify(ModuleInfoRequest* request) {
 
 } // namespace
 
-extern "C" MODULE_EXPORT int32_t MODULE_ENTRY_CONV ModuleEntry(HostInfo* host, int32_t kind,
-                                                               intptr_t param) {
+// Every call comes through here: the dispatch and the name's compare are
+// built in, and the handler is reached with a jump.
+extern "C" MODULE_EXPORT __attribute__((flatten)) int32_t MODULE_ENTRY_CONV
+ModuleEntry(HostInfo* host, int32_t kind, intptr_t param) {
     switch (kind) {
     case MODCALL_INFO:
         return Identify(reinterpret_cast<ModuleInfoRequest*>(param));

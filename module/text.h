@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 // The length scans read aligned blocks (SSE2) or words of units, and
-// TextEqual words that stay within their page: reads that may hold units
+// TextEqual blocks that stay within their page: reads that may hold units
 // past a text's NUL but cannot fault. MURLIN_PLAIN_SCANS selects scans that
 // read unit by unit instead; builds under a sanitizer take them, so that the
 // checkers see every read and none they must be told to overlook.
@@ -16,6 +16,10 @@
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define MURLIN_PLAIN_SCANS 1
 #endif
+#endif
+
+#if defined(__SSE2__) && !defined(MURLIN_PLAIN_SCANS)
+#include <emmintrin.h>
 #endif
 
 // Every 16-bit lane of a word set to 1, and to 0x8000: a word w holds a zero
@@ -44,12 +48,29 @@ size_t TextLengthWithin(const char16_t* text, size_t limit);
 #endif
 MURLIN_TEXT_INLINE bool TextEqual(const char16_t* a, const char16_t* b) {
 #if !defined(MURLIN_PLAIN_SCANS)
-    // A word of units at a time while neither word reaches a page's end;
-    // units past a NUL that the words hold are compared but do not count.
-    constexpr uintptr_t PAGE_BYTES = 4096, WORD = sizeof(uintptr_t);
-    constexpr uintptr_t LAST_WHOLE = PAGE_BYTES - WORD;
-    while ((reinterpret_cast<uintptr_t>(a) & (PAGE_BYTES - 1)) <= LAST_WHOLE &&
-           (reinterpret_cast<uintptr_t>(b) & (PAGE_BYTES - 1)) <= LAST_WHOLE) {
+    // A block of units at a time while neither block reaches a page's end;
+    // units past a NUL that the blocks hold are compared but do not count.
+    constexpr uintptr_t PAGE_BYTES = 4096;
+#if defined(__SSE2__)
+    // Eight units a block: a name of the dispatch in one compare.
+    constexpr uintptr_t BLOCK = 16;
+    while ((reinterpret_cast<uintptr_t>(a) & (PAGE_BYTES - 1)) <= PAGE_BYTES - BLOCK &&
+           (reinterpret_cast<uintptr_t>(b) & (PAGE_BYTES - 1)) <= PAGE_BYTES - BLOCK) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+        // Two bits a unit: the units that differ, and b's NULs.
+        unsigned differ = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, y))) & 0xFFFF;
+        unsigned nuls =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(y, _mm_setzero_si128())));
+        if (nuls != 0) return (differ & (nuls ^ (nuls - 1))) == 0; // up to b's first NUL
+        if (differ != 0) return false;
+        a += BLOCK / sizeof(char16_t);
+        b += BLOCK / sizeof(char16_t);
+    }
+#else
+    constexpr uintptr_t WORD = sizeof(uintptr_t);
+    while ((reinterpret_cast<uintptr_t>(a) & (PAGE_BYTES - 1)) <= PAGE_BYTES - WORD &&
+           (reinterpret_cast<uintptr_t>(b) & (PAGE_BYTES - 1)) <= PAGE_BYTES - WORD) {
         uintptr_t x, y;
         __builtin_memcpy(&x, a, WORD);
         __builtin_memcpy(&y, b, WORD);
@@ -59,6 +80,7 @@ MURLIN_TEXT_INLINE bool TextEqual(const char16_t* a, const char16_t* b) {
         a += WORD / sizeof(char16_t);
         b += WORD / sizeof(char16_t);
     }
+#endif
 #endif
     for (;; ++a, ++b) {
         if (*a != *b) return false;
