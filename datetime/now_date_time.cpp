@@ -97,7 +97,7 @@ bool ReadFileTime(const char16_t* name, TimeStamp which, os::SYSTEMTIME& date) {
 
 } // namespace
 
-int32_t NowDateTime(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV NowDateTime(HostInfo* host, int32_t, ModuleCall* call) {
     call->resultBuffer[0] = 0;
     os::SYSTEMTIME fileDate;
     const os::SYSTEMTIME* date = nullptr;

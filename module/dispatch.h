@@ -5,7 +5,15 @@
 #include "module/module_api.h"
 #include "module/text.h"
 
-typedef int32_t (*Handler)(HostInfo* host, ModuleCall* call);
+// A name's handler takes the call as ModuleEntry got it, its kind included,
+// so that ModuleEntry hands the call on with a jump: in 32-bit code the
+// handler, like ModuleEntry, takes the three parameters off the stack.
+#if defined(_WIN32) && MURLIN_32BIT
+#define HANDLER_CONV __attribute__((stdcall))
+#else
+#define HANDLER_CONV
+#endif
+typedef int32_t(HANDLER_CONV* Handler)(HostInfo* host, int32_t kind, ModuleCall* call);
 
 // The longest name a row may have, in units.
 constexpr size_t MAX_NAME_UNITS = 31;
@@ -42,7 +50,8 @@ template <size_t ROWS, unsigned BITS> struct DispatchTable {
         uint32_t key = call->nameKey;
         const Entry* row = entry + first[(key * multiplier) >> (32 - BITS)];
         if (row->key != key || row == entry + ROWS) return RESULT_NOT_SERVED;
-        if (row->kind == kind && TextEqual(call->name, row->name)) return row->handler(host, call);
+        if (row->kind == kind && TextEqual(call->name, row->name))
+            return row->handler(host, kind, call);
         return row[1].key == key ? ServeSharedKey(host, kind, call, row + 1) : RESULT_NOT_SERVED;
     }
 
@@ -51,7 +60,7 @@ template <size_t ROWS, unsigned BITS> struct DispatchTable {
                                                             ModuleCall* call, const Entry* row) {
         for (uint32_t key = row->key; row->key == key; ++row)
             if (row->kind == kind && TextEqual(call->name, row->name))
-                return row->handler(host, call);
+                return row->handler(host, kind, call);
         return RESULT_NOT_SERVED;
     }
 };

@@ -1,31 +1,31 @@
 // The handlers of the names, each named as its name is (MIDSTR's serves
-// SUBSTRING too), and the dispatch rows that join them. Each takes the
-// call's HostInfo and ModuleCall, as ModuleEntry got them, and returns a
-// result code (RESULT_SERVED, or RESULT_FAILED after showing its usage
-// text). No handler calls another.
+// SUBSTRING too), and the dispatch rows that join them. Each takes the call
+// as ModuleEntry got it (see Handler), needing only its HostInfo and
+// ModuleCall, and returns a result code (RESULT_SERVED, or RESULT_FAILED
+// after showing its usage text). No handler calls another.
 #pragma once
 
 #include "module/dispatch.h"
 #include "module/module_api.h"
 
-int32_t LeftStr(HostInfo* host, ModuleCall* call);
-int32_t MidStr(HostInfo* host, ModuleCall* call);
-int32_t RightStr(HostInfo* host, ModuleCall* call);
-int32_t Padding(HostInfo* host, ModuleCall* call);
+int32_t HANDLER_CONV LeftStr(HostInfo* host, int32_t, ModuleCall* call);
+int32_t HANDLER_CONV MidStr(HostInfo* host, int32_t, ModuleCall* call);
+int32_t HANDLER_CONV RightStr(HostInfo* host, int32_t, ModuleCall* call);
+int32_t HANDLER_CONV Padding(HostInfo* host, int32_t, ModuleCall* call);
 
-int32_t NowDateTime(HostInfo* host, ModuleCall* call);
+int32_t HANDLER_CONV NowDateTime(HostInfo* host, int32_t, ModuleCall* call);
 
-int32_t StdIn(HostInfo* host, ModuleCall* call);
-int32_t StdOut(HostInfo* host, ModuleCall* call);
-int32_t StdErr(HostInfo* host, ModuleCall* call);
+int32_t HANDLER_CONV StdIn(HostInfo* host, int32_t, ModuleCall* call);
+int32_t HANDLER_CONV StdOut(HostInfo* host, int32_t, ModuleCall* call);
+int32_t HANDLER_CONV StdErr(HostInfo* host, int32_t, ModuleCall* call);
 
 // RESULT_FAILED also when no key finds a drive (no usage text then).
-int32_t FindDrive(HostInfo* host, ModuleCall* call);
-int32_t ClippedText(HostInfo* host, ModuleCall* call);
-int32_t Version(HostInfo* host, ModuleCall* call);
+int32_t HANDLER_CONV FindDrive(HostInfo* host, int32_t, ModuleCall* call);
+int32_t HANDLER_CONV ClippedText(HostInfo* host, int32_t, ModuleCall* call);
+int32_t HANDLER_CONV Version(HostInfo* host, int32_t, ModuleCall* call);
 
-int32_t RotateExecute(HostInfo* host, ModuleCall* call);
-int32_t RotateCustomize(HostInfo* host, ModuleCall* call);
+int32_t HANDLER_CONV RotateExecute(HostInfo* host, int32_t, ModuleCall* call);
+int32_t HANDLER_CONV RotateCustomize(HostInfo* host, int32_t, ModuleCall* call);
 
 // Every name the module serves: a new name is one row here.
 inline constexpr DispatchRow DISPATCH_ROWS[] = {

@@ -157,9 +157,11 @@ static_assert(NameKey(u"LEFTSTR") == 0xC75535D3u, "NameKey rule");
 // module/params.h write at most RESULT_TEXT_LIMIT characters and a NUL.
 constexpr size_t RESULT_BUFFER_UNITS = 1024;
 
+// The 32-bit entry takes its parameters off the stack, which Windows aligns
+// to 4 bytes only; the module's code assumes no more.
 #if defined(_WIN32)
 #if MURLIN_32BIT
-#define MODULE_ENTRY_CONV __attribute__((stdcall, force_align_arg_pointer))
+#define MODULE_ENTRY_CONV __attribute__((stdcall))
 #else
 #define MODULE_ENTRY_CONV
 #endif

@@ -56,7 +56,7 @@ void CopyBlockText(ModuleCall* call, const char16_t* block, size_t units, LongTe
 
 // Always served: a clipboard that does not open or holds no text gives the
 // empty value.
-int32_t ClippedText(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV ClippedText(HostInfo* host, int32_t, ModuleCall* call) {
     call->resultBuffer[0] = 0;
     if (!OpenClipboardRetry(host->mainWindow)) return RESULT_SERVED;
     LongText text{nullptr, nullptr, 0};

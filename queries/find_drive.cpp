@@ -103,7 +103,7 @@ bool SearchKeys(ModuleCall* call, DriveTable* table, const char16_t** fixed) {
 
 } // namespace
 
-int32_t FindDrive(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV FindDrive(HostInfo* host, int32_t, ModuleCall* call) {
     os::DWORD drives = os::GetLogicalDrives();
     if (call->paramCount < 1) return FailWithUsage(host, FIND_DRIVE_USAGE);
     DriveTable table;

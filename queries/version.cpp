@@ -26,7 +26,7 @@ VersionMode ChooseMode(const ModuleCall* call) {
 
 } // namespace
 
-int32_t Version(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV Version(HostInfo* host, int32_t, ModuleCall* call) {
     char16_t* result = call->resultBuffer;
     VersionMode mode = ChooseMode(call);
     if (mode == VersionMode::HostVersion || mode == VersionMode::HostNumber) {

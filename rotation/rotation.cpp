@@ -36,7 +36,7 @@ const char16_t* ReadPosition(HostInfo* host, const ModuleCall* call, const char1
 
 } // namespace
 
-int32_t RotateExecute(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV RotateExecute(HostInfo* host, int32_t, ModuleCall* call) {
     uint32_t count = call->paramCount;
     if (count < 2) return FailWithUsage(host, ROTATEEXECUTE_USAGE);
     char16_t expansion[WORK_BUFFER_UNITS];
@@ -60,7 +60,7 @@ int32_t RotateExecute(HostInfo* host, ModuleCall* call) {
     return RESULT_SERVED;
 }
 
-int32_t RotateCustomize(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV RotateCustomize(HostInfo* host, int32_t, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, ROTATECUSTOMIZE_USAGE);
     char16_t expansion[WORK_BUFFER_UNITS];
     const char16_t* custid = ReadPosition(host, call, READ_SETTING, expansion);

@@ -304,7 +304,7 @@ void DeliverCollected(HostInfo* host, ModuleCall* call, InputDecoder* decoder,
 
 } // namespace
 
-int32_t StdIn(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV StdIn(HostInfo* host, int32_t, ModuleCall* call) {
     InputDecoder decoder;
     bool waiting = ReadOptions(call, &decoder);
     os::HANDLE input = os::GetStdHandle(os::STD_INPUT_HANDLE);

@@ -113,10 +113,10 @@ int32_t WriteStdStream(HostInfo* host, ModuleCall* call, os::DWORD standardId) {
 
 } // namespace
 
-int32_t StdOut(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV StdOut(HostInfo* host, int32_t, ModuleCall* call) {
     return WriteStdStream(host, call, os::STD_OUTPUT_HANDLE);
 }
 
-int32_t StdErr(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV StdErr(HostInfo* host, int32_t, ModuleCall* call) {
     return WriteStdStream(host, call, os::STD_ERROR_HANDLE);
 }

@@ -11,7 +11,7 @@ namespace {
 
 size_t g_servedRow = 0;
 
-template <size_t ROW> int32_t MarkRow(HostInfo*, ModuleCall*) {
+template <size_t ROW> int32_t HANDLER_CONV MarkRow(HostInfo*, int32_t, ModuleCall*) {
     g_servedRow = ROW;
     return RESULT_SERVED;
 }
