@@ -10,9 +10,13 @@ inline uint32_t ReadDecimal(const char16_t*& cursor) {
     while (*cursor == u' ')
         ++cursor;
     uint32_t value = 0;
-    while (*cursor >= u'0' && *cursor <= u'9') {
-        value = value * 10u + static_cast<uint32_t>(*cursor - u'0');
-        ++cursor;
+    // Tested at the foot: one jump a digit, when built for size too.
+    uint32_t digit = static_cast<uint32_t>(*cursor) - u'0';
+    if (digit <= 9) {
+        do {
+            value = value * 10u + digit;
+            digit = static_cast<uint32_t>(*++cursor) - u'0';
+        } while (digit <= 9);
     }
     return value;
 }

@@ -18,8 +18,8 @@ const char16_t* NextParam(const char16_t* p);
 void ShowUsage(HostInfo* host, const char16_t* text);
 
 // How a handler refuses a call that does not fit: ShowUsage, then
-// RESULT_FAILED to return.
-int32_t FailWithUsage(HostInfo* host, const char16_t* usage);
+// RESULT_FAILED to return. Out of the way of the calls that fit.
+__attribute__((noinline, cold)) int32_t FailWithUsage(HostInfo* host, const char16_t* usage);
 
 // The deliveries of a function's value into call->resultBuffer. A value of
 // up to RESULT_TEXT_LIMIT characters is copied there with its NUL. A longer

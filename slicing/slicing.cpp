@@ -43,9 +43,10 @@ TextAndNumber ReadTextAndNumber(const ModuleCall* call) {
     return read;
 }
 
-// LEFTSTR and RIGHTSTR: that many units from the start or the end.
-MURLIN_ONE_PIECE int32_t SliceEnd(HostInfo* host, ModuleCall* call, const char16_t* usage,
-                                  bool fromRight) {
+// LEFTSTR and RIGHTSTR: that many units from the start or the end. Each
+// has a copy of its own, made for its end.
+template <bool fromRight>
+int32_t SliceEnd(HostInfo* host, ModuleCall* call, const char16_t* usage) {
     if (call->paramCount != 2) return FailWithUsage(host, usage);
     TextAndNumber read = ReadTextAndNumber(call);
     const char16_t* start = fromRight ? read.text + (read.length - read.number) : read.text;
@@ -55,11 +56,11 @@ MURLIN_ONE_PIECE int32_t SliceEnd(HostInfo* host, ModuleCall* call, const char16
 
 } // namespace
 
-int32_t LeftStr(HostInfo* host, ModuleCall* call) {
-    return SliceEnd(host, call, LEFTSTR_USAGE, false);
+MURLIN_ONE_PIECE int32_t HANDLER_CONV LeftStr(HostInfo* host, int32_t, ModuleCall* call) {
+    return SliceEnd<false>(host, call, LEFTSTR_USAGE);
 }
 
-int32_t MidStr(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV MidStr(HostInfo* host, int32_t, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, MIDSTR_USAGE);
     TextAndNumber read = ReadTextAndNumber(call);
     uint32_t index = read.number;
@@ -75,11 +76,11 @@ int32_t MidStr(HostInfo* host, ModuleCall* call) {
     return RESULT_SERVED;
 }
 
-int32_t RightStr(HostInfo* host, ModuleCall* call) {
-    return SliceEnd(host, call, RIGHTSTR_USAGE, true);
+MURLIN_ONE_PIECE int32_t HANDLER_CONV RightStr(HostInfo* host, int32_t, ModuleCall* call) {
+    return SliceEnd<true>(host, call, RIGHTSTR_USAGE);
 }
 
-int32_t Padding(HostInfo* host, ModuleCall* call) {
+int32_t HANDLER_CONV Padding(HostInfo* host, int32_t, ModuleCall* call) {
     if (call->paramCount < 2) return FailWithUsage(host, PADDING_USAGE);
     const char16_t* text = call->paramList;
     size_t textLength = TextLength(text);
