@@ -96,11 +96,9 @@ TEST_F(ModuleLoadTest, WrongUseAsksTheHostToShowTheUsage) {
 
 #if defined(_WIN32) && !defined(_WIN64)
 // The call made with the stack `offset` bytes below a 16-byte boundary. The
-// module may change the vector registers, which a build without SSE never holds.
+// module may change vector registers, which this program must not hold.
 #if defined(__SSE__)
-#define VECTOR_CLOBBERS , "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7"
-#else
-#define VECTOR_CLOBBERS
+#error "name the vector registers among CallAtOffset's clobbers"
 #endif
 int32_t CallAtOffset(ModuleEntryFunction entry, TestCall& call, int32_t kind, uint32_t offset) {
     const void* frame[] = {reinterpret_cast<void*>(entry), &call.host,
@@ -111,17 +109,15 @@ int32_t CallAtOffset(ModuleEntryFunction entry, TestCall& call, int32_t kind, ui
                      "push 12(%[f]); push 8(%[f]); push 4(%[f]); call *(%[f]); mov %%esi, %%esp"
                      : "=a"(result)
                      : [f] "D"(frame)
-                     : "esi", "ecx", "edx", "memory", "cc" VECTOR_CLOBBERS);
+                     : "esi", "ecx", "edx", "memory", "cc");
     return result;
 }
 
-// Every sample call, made with the stack 4, 8 and 12 bytes off alignment
-// (32-bit Windows code promises only 4), gives what it gives aligned (for the
-// time now, a value as long); the standard streams are a pipe that holds a
-// line and files.
+// Every sample call, made with the stack 4, 8 and 12 bytes off alignment (as
+// 32-bit Windows code may), gives what it gives aligned (for the time now, a
+// value as long), its standard streams a pipe that holds a line and files.
 TEST_F(ModuleLoadTest, EveryNameServesOnAStackAlignedToFourBytesOnly) {
-    TestHost sampleHost;
-    sampleHost.answer = SampleHostAnswer;
+    recorder.answer = SampleHostAnswer;
     for (const SampleName& entry : SampleNames())
         for (const SampleCall& sample : entry.calls) {
             bool clock = (entry.traits | sample.traits) & READS_CLOCK;
@@ -131,7 +127,7 @@ TEST_F(ModuleLoadTest, EveryNameServesOnAStackAlignedToFourBytesOnly) {
                 ASSERT_TRUE(in.Write("a line\n") && out.Ready() && err.Ready());
                 in.CloseOther();
                 TestCall call(entry.name, sample.params, 0);
-                call.host = sampleHost.info;
+                call.host = host;
                 int32_t code = CallAtOffset(module.entry, call, entry.kind, offset);
                 std::u16string value = call.Result();
                 if (clock) value.assign(value.size(), u'.');

@@ -24,6 +24,7 @@ extern char** environ;
 #endif
 
 #include <algorithm>
+#include <cstdio>
 
 std::string HostProgramPath() {
 #if defined(_WIN32)
@@ -41,7 +42,14 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 }
 
 ProcessResult RunHost(const std::vector<std::string>& args, const ProcessOptions& options) {
-    return RunProcess(HostProgramPath(), args, options);
+    ProcessResult r = RunProcess(HostProgramPath(), args, options);
+#if defined(_WIN32) // -1 and no output: Wine, under load, did not start it
+    if (r.exitCode == -1 && r.out.empty()) {
+        fprintf(stderr, "murlin-host did not start (%s); once more\n", r.err.c_str());
+        r = RunProcess(HostProgramPath(), args, options);
+    }
+#endif
+    return r;
 }
 
 std::string HostOutput(const std::vector<std::string>& args, const ProcessOptions& options) {

@@ -67,16 +67,17 @@ class NowDateTimeTest : public ::testing::Test {
     std::unique_ptr<TestCall> call;
 };
 
+struct ValueCase {
+    std::vector<std::u16string> params;
+    std::u16string expected;
+};
+
 TEST_F(NowDateTimeTest, CurrentTimeWithoutAFile) {
-    struct Case {
-        std::vector<std::u16string> params;
-        std::u16string expected;
-    };
-    const Case cases[] = {
+    const ValueCase cases[] = {
         {{}, u"20240305"},         {{u""}, u"20240305"},         {{u"H:M:S w"}, u"09:07:04 Tue"},
         {{u"", u""}, u"20240305"}, {{u"Y", u"", u"a"}, u"2024"}, {{u" ?"}, u" ?"},
     };
-    for (const Case& c : cases) {
+    for (const ValueCase& c : cases) {
         EXPECT_EQ(RESULT_SERVED, Run(c.params));
         EXPECT_EQ(c.expected, call->Result());
     }
@@ -85,11 +86,7 @@ TEST_F(NowDateTimeTest, CurrentTimeWithoutAFile) {
 }
 
 TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
-    struct Case {
-        std::vector<std::u16string> params;
-        std::u16string expected;
-    };
-    const Case cases[] = {
+    const ValueCase cases[] = {
         {{u"", u"file.txt"}, u"20030405"},
         {{u"Y-N-D H:M:S", u"file.txt"}, u"2003-04-05 04:05:06"},
         {{u"", u"file.txt", u"a"}, u"20020304"},
@@ -100,11 +97,10 @@ TEST_F(NowDateTimeTest, SelectorChoosesTheTimeStamp) {
         {{u"", u"file.txt", u""}, u"20010203"},
     };
     PlainFile();
-    for (const Case& c : cases) {
+    for (const ValueCase& c : cases) {
         fake::ForgetRun();
         EXPECT_EQ(RESULT_SERVED, Run(c.params));
-        EXPECT_EQ(c.expected, call->Result())
-            << std::string(c.params.back().begin(), c.params.back().end());
+        EXPECT_EQ(c.expected, call->Result()) << Narrow(c.params.back());
         EXPECT_EQ(
             (std::vector<std::string>{"CreateFileW", "GetFileInformationByHandle", "CloseHandle",
                                       "FileTimeToLocalFileTime", "FileTimeToSystemTime"}),
