@@ -6,13 +6,10 @@
 #include "module/text.h"
 
 // A name's handler takes the call as ModuleEntry got it, its kind included,
-// so that ModuleEntry hands the call on with a jump: in 32-bit code the
-// handler, like ModuleEntry, takes the three parameters off the stack.
-#if defined(_WIN32) && MURLIN_32BIT
-#define HANDLER_CONV __attribute__((stdcall))
-#else
-#define HANDLER_CONV
-#endif
+// and in ModuleEntry's convention, so that ModuleEntry hands the call on with
+// a jump: in 32-bit code the handler too takes the three parameters off the
+// stack.
+#define HANDLER_CONV MODULE_ENTRY_CONV
 typedef int32_t(HANDLER_CONV* Handler)(HostInfo* host, int32_t kind, ModuleCall* call);
 
 // The longest name a row may have, in units.
